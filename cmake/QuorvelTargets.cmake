@@ -1,0 +1,62 @@
+# Helpers shared by every folder's CMakeLists.txt.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+if(QUORVEL_SANITIZE)
+  add_compile_options(-fsanitize=${QUORVEL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=${QUORVEL_SANITIZE})
+endif()
+
+set(QUORVEL_INCLUDE_DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/quorvel")
+
+# quorvel_library(<name> SOURCES ... [PUBLIC_DEPS ...] [PRIVATE_DEPS ...] [NO_INSTALL])
+# Makes the static library quorvel_<name>, known as Quorvel::<name> inside and outside the tree.
+# Headers are included by their path from the repository root ("base/Variant.h"); the public
+# headers of the folder (not those under tests/) are installed under include/quorvel/<folder>.
+function(quorvel_library name)
+  cmake_parse_arguments(ARG "NO_INSTALL" "" "SOURCES;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
+  set(target quorvel_${name})
+  add_library(${target} STATIC ${ARG_SOURCES})
+  add_library(Quorvel::${name} ALIAS ${target})
+  set_target_properties(${target} PROPERTIES EXPORT_NAME ${name})
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+    $<INSTALL_INTERFACE:${QUORVEL_INCLUDE_DESTINATION}>)
+  target_link_libraries(${target} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  if(NOT ARG_NO_INSTALL)
+    install(TARGETS ${target} EXPORT QuorvelTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    file(RELATIVE_PATH folder "${PROJECT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}")
+    install(DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/" DESTINATION "${QUORVEL_INCLUDE_DESTINATION}/${folder}"
+      FILES_MATCHING PATTERN "*.h"
+      PATTERN "tests" EXCLUDE PATTERN "fuzz" EXCLUDE PATTERN "internal" EXCLUDE)
+  endif()
+endfunction()
+
+# quorvel_test(<name> SOURCES ... [LIBS ...] [ENVIRONMENT ...] [LABELS ...])
+# One GoogleTest executable registered as one ctest test.
+function(quorvel_test name)
+  if(NOT QUORVEL_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set(env "QT_QPA_PLATFORM=offscreen" ${ARG_ENVIRONMENT})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
+  if(ARG_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+endfunction()
+
+function(quorvel_install_package)
+  install(EXPORT QuorvelTargets NAMESPACE Quorvel:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvel)
+  configure_package_config_file("${PROJECT_SOURCE_DIR}/cmake/QuorvelConfig.cmake.in"
+    "${PROJECT_BINARY_DIR}/QuorvelConfig.cmake"
+    INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvel)
+  write_basic_package_version_file("${PROJECT_BINARY_DIR}/QuorvelConfigVersion.cmake"
+    COMPATIBILITY SameMajorVersion)
+  install(FILES "${PROJECT_BINARY_DIR}/QuorvelConfig.cmake" "${PROJECT_BINARY_DIR}/QuorvelConfigVersion.cmake"
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvel)
+endfunction()
