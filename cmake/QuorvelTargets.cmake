@@ -60,3 +60,23 @@ function(quorvel_install_package)
   install(FILES "${PROJECT_BINARY_DIR}/QuorvelConfig.cmake" "${PROJECT_BINARY_DIR}/QuorvelConfigVersion.cmake"
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Quorvel)
 endfunction()
+
+# quorvel_fuzz(<name> SOURCES ... [LIBS ...] [CORPUS dir])
+# A libFuzzer target (LLVMFuzzerTestOneInput). With QUORVEL_FUZZ (clang, the "fuzz" preset) it is
+# a real fuzzer: run build-fuzz/<path>/<name> -max_total_time=60 <corpus>. In every other build it
+# links a small driver that replays the files of its seed corpus, registered as a test, so the
+# harness keeps compiling and its seeds keep passing.
+function(quorvel_fuzz name)
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(QUORVEL_FUZZ)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_sources(${name} PRIVATE "${PROJECT_SOURCE_DIR}/cmake/fuzz_replay_main.cpp")
+    if(QUORVEL_BUILD_TESTS AND ARG_CORPUS)
+      add_test(NAME ${name}_replay COMMAND ${name} "${ARG_CORPUS}")
+    endif()
+  endif()
+endfunction()
