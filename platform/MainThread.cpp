@@ -99,6 +99,7 @@ bool CheckSynchronize() {
         jobs.swap(q.Jobs);
         q.Woken = false;
     }
+    const bool ranAny = !jobs.empty();
     for (auto& job : jobs) {
         std::exception_ptr error;
         try {
@@ -107,14 +108,17 @@ bool CheckSynchronize() {
             error = std::current_exception();
         }
         {
+            // Hand the job (and its exception) over entirely before the waiter can go on, so
+            // the main thread touches neither once the waiting worker owns them.
             std::lock_guard guard(q.Lock);
             job->Done = true;
-            job->Error = job->Waited ? error : nullptr;
+            if (job->Waited) job->Error = std::move(error);
+            error = nullptr; // an exception of queued work nobody waits for has no one to tell
+            job.reset();
         }
         q.Finished.notify_all();
-        // An exception of queued work nobody waits for is dropped: there is no one to tell.
     }
-    return !jobs.empty();
+    return ranAny;
 }
 
 bool WaitForMainThreadWork(std::chrono::milliseconds timeout) {
