@@ -1,0 +1,178 @@
+#include "app/FormMain.h"
+
+#include "base/Exception.h"
+#include "oracle/session/OracleSession.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStringDecoder>
+
+#include <exception>
+
+namespace quorvel {
+
+const char* const ApplicationTitle = "Quorvel: установка программных модулей";
+
+namespace {
+
+constexpr int kClientWidth = 517;
+constexpr int kClientHeight = 261;
+constexpr int kStatusBarHeight = 20;
+constexpr int kPanelWidth = 100;
+
+QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.data(), qsizetype(s.size())); }
+
+} // namespace
+
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), FOracleSession(std::make_unique<TOracleSession>()) {
+    setWindowTitle(QString::fromUtf8(ApplicationTitle));
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    setPalette(pal);
+
+    MenuFile = menuBar()->addMenu(QStringLiteral("&Файл"));
+    MenuConnect = MenuFile->addAction(QStringLiteral("Подключиться к базе"));
+    MenuDisconnect = MenuFile->addAction(QStringLiteral("Отключиться"));
+    MenuFile->addSeparator();
+    MenuExit = MenuFile->addAction(QStringLiteral("Выход"));
+    MenuAction = menuBar()->addMenu(QStringLiteral("&Действия"));
+    MenuSQL = MenuAction->addAction(QStringLiteral("Установить программный модуль"));
+    MenuAction->addSeparator();
+    MenuClearLog = MenuAction->addAction(QStringLiteral("Очистить журнал действий"));
+    MenuHelp = menuBar()->addAction(QStringLiteral("&Помощь"));
+
+    connect(MenuConnect, &QAction::triggered, this, [this] { Run(&TFormMain::MenuConnectClick); });
+    connect(MenuDisconnect, &QAction::triggered, this, [this] { Run(&TFormMain::MenuDisconnectClick); });
+    connect(MenuExit, &QAction::triggered, this, [this] { Run(&TFormMain::MenuExitClick); });
+    connect(MenuSQL, &QAction::triggered, this, [this] { Run(&TFormMain::MenuSQLClick); });
+    connect(MenuClearLog, &QAction::triggered, this, [this] { Run(&TFormMain::MenuClearLogClick); });
+    connect(MenuHelp, &QAction::triggered, this, [this] { Run(&TFormMain::MenuHelpClick); });
+
+    MemoLog = new QPlainTextEdit(this);
+    MemoLog->setReadOnly(true);
+    MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setCentralWidget(MemoLog);
+
+    StatusPanel0 = new QLabel(this);
+    StatusPanel1 = new QLabel(this);
+    for (QLabel* panel : {StatusPanel0, StatusPanel1}) {
+        panel->setFixedWidth(kPanelWidth);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+    statusBar()->setFixedHeight(kStatusBarHeight);
+    statusBar()->addWidget(StatusPanel0);
+    statusBar()->addWidget(StatusPanel1);
+
+    ChooseModuleFile = [](TFormMain& form) {
+        return QFileDialog::getOpenFileName(&form, QStringLiteral("Выберите файл для загрузки модуля"), QString(),
+                                            QStringLiteral("Файлы SQL-скриптов(.sql) (*.sql);;Все файлы (*.*) (*)"));
+    };
+    ShowFailure = [](TFormMain& form, const std::string& message) {
+        QMessageBox::critical(&form, QApplication::applicationDisplayName(), FromLocal(message));
+    };
+
+    FOracleSession->OnChange = [this](TOracleSession&) { SetStatusMenu(); };
+
+    // The client area (log and status bar) has the design size; the menu bar comes on top.
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->availableGeometry();
+        move(desk.center() - rect().center());
+    }
+
+    SetStatusMenu();
+}
+
+TFormMain::~TFormMain() {
+    // The session goes first so its last notification cannot reach a half-destroyed window.
+    FOracleSession->OnChange = nullptr;
+    FOracleSession.reset();
+}
+
+void TFormMain::Run(void (TFormMain::*handler)()) {
+    // The application's default handler: a failure ends the command and its message is shown.
+    try {
+        (this->*handler)();
+    } catch (const Exception& e) {
+        if (ShowFailure) ShowFailure(*this, e.Message());
+    } catch (const std::exception& e) {
+        if (ShowFailure) ShowFailure(*this, e.what());
+    }
+}
+
+void TFormMain::AddLog(const QString& line) { MemoLog->appendPlainText(line); }
+
+void TFormMain::SetStatusMenu() {
+    const bool connected = FOracleSession->Connected();
+    MenuConnect->setEnabled(!connected);
+    MenuDisconnect->setEnabled(connected);
+    MenuAction->setEnabled(connected);
+    MenuAction->menuAction()->setEnabled(connected);
+    StatusPanel0->setText(connected ? FromLocal(FOracleSession->LogonUsername()) : QString());
+    StatusPanel1->setText(connected ? FromLocal(FOracleSession->LogonDatabase()) : QString());
+    MemoLog->clear();
+    if (connected) AddLog(QStringLiteral("Подключение успешно произведено..."));
+}
+
+void TFormMain::MenuConnectClick() {
+    throw Exception("Connecting needs the logon dialog, which is not available yet in this build");
+}
+
+void TFormMain::MenuDisconnectClick() { FOracleSession->SetConnected(false); }
+
+void TFormMain::MenuExitClick() { close(); }
+
+void TFormMain::MenuClearLogClick() { MemoLog->clear(); }
+
+void TFormMain::MenuHelpClick() {
+    MemoLog->clear();
+    AddLog(QString::fromUtf8(ApplicationTitle));
+    AddLog(QStringLiteral("Разработчик: команда Quorvel."));
+    AddLog(QStringLiteral("Описания устанавливаемых программных модулей публикуются вместе с модулями, "
+                          "в файле README рядом с их SQL-скриптами."));
+}
+
+void TFormMain::MenuSQLClick() {
+    const QString path = ChooseModuleFile ? ChooseModuleFile(*this) : QString();
+    if (path.isEmpty()) return;
+    const QString text = ReadModuleText(path);
+    (void)text;
+    throw Exception("Installing a software module needs the script component, which is not available yet in this build");
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    try {
+        FOracleSession->LogOff();
+    } catch (const Exception& e) {
+        if (ShowFailure) ShowFailure(*this, e.Message());
+    }
+    event->accept();
+}
+
+QString ReadModuleText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Exception("Cannot open file \"" + path.toLocal8Bit().toStdString() + "\". " +
+                        file.errorString().toLocal8Bit().toStdString());
+    const QByteArray bytes = file.readAll();
+    if (auto encoding = QStringConverter::encodingForData(bytes)) {
+        QStringDecoder decoder(*encoding);  // the initial byte-order mark is dropped
+        return decoder(bytes);
+    }
+    return QString::fromLocal8Bit(bytes);
+}
+
+} // namespace quorvel

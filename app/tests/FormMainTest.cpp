@@ -1,0 +1,143 @@
+#include "app/FormMain.h"
+#include "oracle/session/OracleSession.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using quorvel::TFormMain;
+
+namespace {
+
+class FormMainTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "app_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance()) app = new QApplication(argc, argv);
+    }
+
+    void SetUp() override {
+        form = std::make_unique<TFormMain>();
+        form->ShowFailure = [this](TFormMain&, const std::string& m) { failures.push_back(m); };
+        form->show();
+    }
+
+    QStringList LogLines() const {
+        QString text = form->MemoLog->toPlainText();
+        return text.isEmpty() ? QStringList() : text.split('\n');
+    }
+
+    static inline QApplication* app = nullptr;
+    std::unique_ptr<TFormMain> form;
+    std::vector<std::string> failures;
+};
+
+TEST_F(FormMainTest, StartsDisconnectedWithTheDesignedLayout) {
+    EXPECT_TRUE(form->MenuConnect->isEnabled());
+    EXPECT_FALSE(form->MenuDisconnect->isEnabled());
+    EXPECT_FALSE(form->MenuAction->menuAction()->isEnabled());
+    EXPECT_TRUE(form->StatusPanel0->text().isEmpty());
+    EXPECT_TRUE(form->StatusPanel1->text().isEmpty());
+    EXPECT_TRUE(form->MemoLog->isReadOnly());
+    EXPECT_EQ(form->MemoLog->toPlainText(), QString());
+
+    // Client area 517 x 261 below the menu bar; status bar 20 high with two 100-wide panels.
+    EXPECT_EQ(form->width(), 517);
+    EXPECT_EQ(form->height() - form->menuBar()->height(), 261);
+    EXPECT_EQ(form->statusBar()->height(), 20);
+    EXPECT_EQ(form->StatusPanel0->width(), 100);
+    EXPECT_EQ(form->StatusPanel1->width(), 100);
+    EXPECT_EQ(form->font().pixelSize(), 11);
+
+    const auto menus = form->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("&Файл"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("&Действия"));
+    EXPECT_EQ(menus[2]->text(), QStringLiteral("&Помощь"));
+    QStringList fileItems;
+    for (QAction* a : form->MenuFile->actions()) fileItems << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(fileItems, (QStringList{"Подключиться к базе", "Отключиться", "-", "Выход"}));
+    QStringList actionItems;
+    for (QAction* a : form->MenuAction->actions()) actionItems << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(actionItems, (QStringList{"Установить программный модуль", "-", "Очистить журнал действий"}));
+
+    const QString shot = QDir::temp().filePath("quorvel-main-window.png");
+    form->grab().save(shot);
+}
+
+TEST_F(FormMainTest, HelpReplacesTheLogAndClearLogEmptiesIt) {
+    form->MemoLog->appendPlainText("old line");
+    form->MenuHelp->trigger();
+    const QStringList lines = LogLines();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QString::fromUtf8(quorvel::ApplicationTitle));
+    form->MenuClearLog->trigger();
+    EXPECT_TRUE(LogLines().isEmpty());
+}
+
+TEST_F(FormMainTest, AFailedConnectLeavesTheDisconnectedStateAndShowsTheMessage) {
+    form->MemoLog->appendPlainText("before");
+    int changes = 0;
+    form->OracleSession().OnChange = [&](quorvel::TOracleSession&) { ++changes; form->SetStatusMenu(); };
+    // The session reports every attempt, failed ones included, and the window follows it.
+    EXPECT_ANY_THROW(form->OracleSession().LogOn());
+    EXPECT_EQ(changes, 1);
+    EXPECT_FALSE(form->OracleSession().Connected());
+    EXPECT_TRUE(LogLines().isEmpty());
+    EXPECT_TRUE(form->MenuConnect->isEnabled());
+
+    form->MenuConnect->trigger();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("not available yet"), std::string::npos);
+}
+
+TEST_F(FormMainTest, CancellingTheModuleDialogChangesNothing) {
+    form->MemoLog->appendPlainText("kept");
+    int asked = 0;
+    form->ChooseModuleFile = [&](TFormMain&) { ++asked; return QString(); };
+    form->MenuSQLClick();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(LogLines(), QStringList{"kept"});
+    EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(FormMainTest, AnUnreadableModuleFileIsReportedAndNothingIsLogged) {
+    form->MemoLog->appendPlainText("kept");
+    form->ChooseModuleFile = [](TFormMain&) { return QStringLiteral("/nonexistent/module.sql"); };
+    form->MenuSQL->setEnabled(true);
+    form->MenuSQL->trigger();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("/nonexistent/module.sql"), std::string::npos);
+    EXPECT_EQ(LogLines(), QStringList{"kept"});
+}
+
+TEST(ReadModuleText, ByteOrderMarksSelectTheEncoding) {
+    QTemporaryDir dir;
+    auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    };
+    const QString text = QStringLiteral("select 'Привет' from dual;");
+    QByteArray utf8 = QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    QByteArray utf16;
+    utf16.append("\xFF\xFE", 2);
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    EXPECT_EQ(quorvel::ReadModuleText(write("a.sql", utf8)), text);
+    EXPECT_EQ(quorvel::ReadModuleText(write("b.sql", utf16)), text);
+    EXPECT_EQ(quorvel::ReadModuleText(write("c.sql", "plain")), QStringLiteral("plain"));
+}
+
+} // namespace
