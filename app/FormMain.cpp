@@ -2,6 +2,7 @@
 
 #include "base/Exception.h"
 #include "oracle/session/OracleSession.h"
+#include "platform/UIServices.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
@@ -80,9 +80,6 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), FOracleSession(std:
         return QFileDialog::getOpenFileName(&form, QStringLiteral("Выберите файл для загрузки модуля"), QString(),
                                             QStringLiteral("Файлы SQL-скриптов(.sql) (*.sql);;Все файлы (*.*) (*)"));
     };
-    ShowFailure = [](TFormMain& form, const std::string& message) {
-        QMessageBox::critical(&form, QApplication::applicationDisplayName(), FromLocal(message));
-    };
 
     FOracleSession->OnChange = [this](TOracleSession&) { SetStatusMenu(); };
 
@@ -107,10 +104,14 @@ void TFormMain::Run(void (TFormMain::*handler)()) {
     try {
         (this->*handler)();
     } catch (const Exception& e) {
-        if (ShowFailure) ShowFailure(*this, e.Message());
+        ShowFailure(e.Message());
     } catch (const std::exception& e) {
-        if (ShowFailure) ShowFailure(*this, e.what());
+        ShowFailure(e.what());
     }
+}
+
+void TFormMain::ShowFailure(const std::string& message) {
+    platform::UIServices().MessageBox(message, std::string(), platform::MessageKind::Error, platform::MessageButtons::OK);
 }
 
 void TFormMain::AddLog(const QString& line) { MemoLog->appendPlainText(line); }
@@ -157,7 +158,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     try {
         FOracleSession->LogOff();
     } catch (const Exception& e) {
-        if (ShowFailure) ShowFailure(*this, e.Message());
+        ShowFailure(e.Message());
     }
     event->accept();
 }

@@ -39,9 +39,6 @@ public:
     // Asks for the module file; an empty result means the user cancelled. The default shows the
     // file-open dialog; tests replace it.
     std::function<QString(TFormMain&)> ChooseModuleFile;
-    // Shows the message of a failure that escaped a command handler. The default is a modal
-    // message box; tests replace it.
-    std::function<void(TFormMain&, const std::string&)> ShowFailure;
 
     // The visual parts, named as the window's design names them.
     QMenu* MenuFile = nullptr;
@@ -61,6 +58,7 @@ protected:
 
 private:
     void Run(void (TFormMain::*handler)());
+    void ShowFailure(const std::string& message);
     void AddLog(const QString& line);
 
     std::unique_ptr<TOracleSession> FOracleSession;

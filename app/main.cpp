@@ -1,6 +1,7 @@
 // quorvel-installer: the window by default, the console mode with --logon and --install.
 #include "app/Console.h"
 #include "app/FormMain.h"
+#include "app/QtUIServices.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     const QString theme = QStringLiteral("Iceberg Classico");
     if (QStyleFactory::keys().contains(theme, Qt::CaseInsensitive)) QApplication::setStyle(theme);
 
+    quorvel::TQtUIServices ui;
     quorvel::TFormMain form;
     form.show();
     return app.exec();

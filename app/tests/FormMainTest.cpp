@@ -1,5 +1,6 @@
 #include "app/FormMain.h"
 #include "oracle/session/OracleSession.h"
+#include "platform/HeadlessUIServices.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,9 +29,20 @@ protected:
     }
 
     void SetUp() override {
+        previous = quorvel::platform::SetUIServices(&ui);
         form = std::make_unique<TFormMain>();
-        form->ShowFailure = [this](TFormMain&, const std::string& m) { failures.push_back(m); };
         form->show();
+    }
+
+    void TearDown() override {
+        form.reset();
+        quorvel::platform::SetUIServices(previous);
+    }
+
+    std::vector<std::string> Failures() const {
+        std::vector<std::string> texts;
+        for (const auto& r : ui.Shown()) texts.push_back(r.Text);
+        return texts;
     }
 
     QStringList LogLines() const {
@@ -39,8 +51,9 @@ protected:
     }
 
     static inline QApplication* app = nullptr;
+    quorvel::platform::HeadlessUIServices ui;
+    quorvel::platform::IUIServices* previous = nullptr;
     std::unique_ptr<TFormMain> form;
-    std::vector<std::string> failures;
 };
 
 TEST_F(FormMainTest, StartsDisconnectedWithTheDesignedLayout) {
@@ -98,6 +111,7 @@ TEST_F(FormMainTest, AFailedConnectLeavesTheDisconnectedStateAndShowsTheMessage)
     EXPECT_TRUE(form->MenuConnect->isEnabled());
 
     form->MenuConnect->trigger();
+    const auto failures = Failures();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_NE(failures[0].find("not available yet"), std::string::npos);
 }
@@ -109,7 +123,7 @@ TEST_F(FormMainTest, CancellingTheModuleDialogChangesNothing) {
     form->MenuSQLClick();
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(LogLines(), QStringList{"kept"});
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(Failures().empty());
 }
 
 TEST_F(FormMainTest, AnUnreadableModuleFileIsReportedAndNothingIsLogged) {
@@ -117,6 +131,7 @@ TEST_F(FormMainTest, AnUnreadableModuleFileIsReportedAndNothingIsLogged) {
     form->ChooseModuleFile = [](TFormMain&) { return QStringLiteral("/nonexistent/module.sql"); };
     form->MenuSQL->setEnabled(true);
     form->MenuSQL->trigger();
+    const auto failures = Failures();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_NE(failures[0].find("/nonexistent/module.sql"), std::string::npos);
     EXPECT_EQ(LogLines(), QStringList{"kept"});
