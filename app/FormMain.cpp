@@ -73,6 +73,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), FOracleSession(std:
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
     statusBar()->setFixedHeight(kStatusBarHeight);
+    statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(StatusPanel0);
     statusBar()->addWidget(StatusPanel1);
 
