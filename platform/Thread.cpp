@@ -53,14 +53,16 @@ void Thread::Park(std::unique_lock<std::mutex>& lock) {
 
 void Thread::Suspend() {
     std::unique_lock lock(FLock);
-    if (FFinished || !FStarted) return;
+    // A terminated thread does not stop any more: otherwise a Terminate-and-Resume arriving
+    // just before the worker suspends itself would leave it suspended for good.
+    if (FFinished || !FStarted || FTerminated) return;
     FSuspended = true;
     if (std::this_thread::get_id() == FWorkerId) Park(lock);
 }
 
 void Thread::CheckSuspended() {
     std::unique_lock lock(FLock);
-    if (FSuspended && std::this_thread::get_id() == FWorkerId) Park(lock);
+    if (FSuspended && !FTerminated && std::this_thread::get_id() == FWorkerId) Park(lock);
 }
 
 bool Thread::Suspended() const {

@@ -4,10 +4,11 @@
 // The body runs on its own thread from the first Resume() (or Start()). Suspension is
 // cooperative: a thread that suspends itself (Suspend() called on the worker) stops right
 // there until Resume(); Suspend() called from another thread takes effect when the worker next
-// reaches a safe point, CheckSuspended(). Terminate() only sets the flag the body polls through
-// Terminated(); it neither wakes nor stops a suspended thread.
+// reaches a safe point, CheckSuspended(). Terminate() sets the flag the body polls through
+// Terminated(); it does not wake a thread that is already suspended (Resume does), but once it
+// is set the thread no longer suspends, so terminating and resuming always lets it run to its end.
 //
-// WaitFor() blocks until the body has returned; on the main thread it keeps running work that
+// WaitFor() blocks until the body has returned (resume a suspended thread first); on the main thread it keeps running work that
 // workers hand over with Synchronize (MainThread.h), so a worker waiting in Synchronize does
 // not deadlock a main thread waiting for it. Destruction terminates the thread, resumes it so
 // that it can leave its loop, and waits for it. A class deriving from Thread and overriding

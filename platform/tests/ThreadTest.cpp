@@ -166,6 +166,26 @@ TEST(MainThread, WakeupHookIsCalledWhenWorkIsQueued) {
     SetMainThreadWakeup({});
 }
 
+TEST(Thread, DestructionNeverStrandsAWorkerAboutToSuspendItself) {
+    // Terminate-and-resume may arrive just before the worker suspends itself; it must still end.
+    for (int i = 0; i < 200; ++i) {
+        Thread worker([](Thread& self) {
+            while (!self.Terminated()) self.Suspend();
+        });
+        worker.Start();
+        if (i % 2) std::this_thread::yield();
+    }
+    Thread terminated([](Thread& self) {
+        while (!self.Terminated()) std::this_thread::yield();
+        self.Suspend(); // returns at once
+        self.CheckSuspended();
+    });
+    terminated.Start();
+    terminated.Terminate();
+    terminated.WaitFor();
+    EXPECT_TRUE(terminated.Finished());
+}
+
 TEST(Thread, EscapingExceptionsAndDestructionDuringSynchronize) {
     Thread failing([](Thread&) { throw std::runtime_error("broken body"); });
     failing.Start();
