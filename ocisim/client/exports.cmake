@@ -1,0 +1,30 @@
+# The names each group of the client exports, in the order a loader binds them.
+set(OCISIM_GROUP1 orlon ologof oerhms oopen oparse odefin oexfet ofen oflng oclose odescr oexec oexn ocom orol
+  ocon ocof obreak obndra odessp)
+set(OCISIM_GROUP2 olog)
+set(OCISIM_GROUP3 opinit)
+set(OCISIM_GROUP4 OCIInitialize OCIHandleAlloc OCIHandleFree OCIDescriptorAlloc OCIDescriptorFree OCIEnvInit
+  OCIServerAttach OCIServerDetach OCISessionBegin OCISessionEnd OCILogon OCILogoff OCIPasswordChange OCIStmtPrepare
+  OCIBindByPos OCIBindByName OCIBindObject OCIBindDynamic OCIBindArrayOfStruct OCIStmtGetPieceInfo OCIStmtSetPieceInfo
+  OCIStmtExecute OCIDefineByPos OCIDefineObject OCIDefineDynamic OCIDefineArrayOfStruct OCIStmtFetch OCIStmtGetBindInfo
+  OCIDescribeAny OCIParamGet OCIParamSet OCITransStart OCITransDetach OCITransCommit OCITransRollback OCITransPrepare
+  OCITransForget OCIErrorGet OCILobAppend OCILobAssign OCILobCharSetForm OCILobCharSetId OCILobCopy
+  OCILobDisableBuffering OCILobEnableBuffering OCILobErase OCILobFileClose OCILobFileCloseAll OCILobFileExists
+  OCILobFileGetName OCILobFileIsOpen OCILobFileOpen OCILobFileSetName OCILobFlushBuffer OCILobGetLength OCILobIsEqual
+  OCILobLoadFromFile OCILobLocatorIsInit OCILobRead OCILobTrim OCILobWrite OCIBreak OCIServerVersion OCIAttrGet
+  OCIAttrSet OCISvcCtxToLda OCILdaToSvcCtx OCIResultSetToStmt OCIObjectUnpin OCIObjectLock OCIObjectMarkUpdate
+  OCIObjectUnmark OCIObjectMarkDelete OCIObjectFlush OCIObjectCopy OCIObjectGetTypeRef OCIObjectGetObjectRef
+  OCIObjectGetInd OCIObjectExists OCIObjectIsLocked OCIObjectIsDirty OCIObjectRefresh OCIObjectPinTable OCIObjectNew
+  OCIObjectPin OCIObjectFree OCITypeByName OCIObjectGetAttr OCIObjectSetAttr OCIStringPtr OCIStringSize
+  OCIStringAssignText OCINumberFromInt OCINumberToInt OCINumberFromReal OCINumberToReal OCINumberToText
+  OCINumberFromText OCIRawPtr OCIRawSize OCIRawAssignBytes OCIRefAssign OCIRefClear OCIRefIsNull OCIRefFromHex
+  OCIRefHexSize OCIRefToHex OCICollSize OCICollTrim OCICollMax OCICollGetElem OCICollAssignElem OCICollAppend
+  OCITableDelete OCICacheFlush)
+set(OCISIM_GROUP5 ociepgoe ociepmsg)
+set(OCISIM_GROUP6 OCIEnvCreate OCIDirPathAbort OCIDirPathFinish OCIDirPathPrepare OCIDirPathColArrayEntrySet
+  OCIDirPathColArrayToStream OCIDirPathLoadStream OCIDirPathStreamReset OCILobCreateTemporary OCILobFreeTemporary
+  OCILobIsTemporary OCIDateTimeToText OCIDateTimeFromText OCIDateTimeGetDate OCIDateTimeGetTime OCIDateTimeConstruct
+  OCIDateTimeAssign OCIDateTimeGetTimeZoneOffset)
+set(OCISIM_GROUP7 OCIStmtFetch2)
+set(OCISIM_GROUP8 OCISessionPoolCreate OCISessionPoolDestroy OCISessionGet OCISessionRelease OCIStmtPrepare2 OCIStmtRelease)
+set(OCISIM_MTS_GROUP OraMTSSvcGet OraMTSSvcRel OraMTSSvcEnlist OraMTSSvcEnlistEx OraMTSTransTest)
