@@ -16,7 +16,10 @@ sword NotYet(void* a, void* b, void* c) {
 }
 } // namespace
 
-#define OCISIM_NOT_YET(name) OCISIM_EXPORT sword name(void* a, void* b, void* c) { return NotYet(a, b, c); }
+// Each stub carries the exported name as its symbol, so the declarations of oci.h do not clash.
+#define OCISIM_NOT_YET(name) \
+    __attribute__((visibility("default"))) sword ocisim_stub_##name(void* a, void* b, void* c) __asm__(#name); \
+    sword ocisim_stub_##name(void* a, void* b, void* c) { return NotYet(a, b, c); }
 
 OCISIM_NOT_YET(OCIBindObject)
 OCISIM_NOT_YET(OCIBindDynamic)

@@ -359,6 +359,7 @@ sword OCISessionGet(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, OCIAuthIn
                     ub4 poolName_len, const OraText* tagInfo, ub4 tagInfo_len, OraText** retTagInfo,
                     ub4* retTagInfo_len, boolean* found, ub4 mode);
 sword OCISessionRelease(OCISvcCtx* svchp, OCIError* errhp, OraText* tag, ub4 tag_len, ub4 mode);
+sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp);
 
 /* OCI7: the logon, cursor and host data areas as the client lays them out (64-bit sizes) */
 #if defined(__LP64__) || defined(_WIN64)
