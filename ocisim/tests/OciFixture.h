@@ -84,6 +84,23 @@ protected:
         OCIHandleFree(st, OCI_HTYPE_STMT);
         return r;
     }
+
+    // The first column of the first row as text, "<null>" for NULL, "<error ...>" on failure.
+    std::string Scalar(const std::string& sql, OCISvcCtx* on = nullptr) {
+        OCIStmt* st = Prepare(sql);
+        char buf[4000] = {0};
+        sb2 ind = 0;
+        ub2 len = 0;
+        OCIDefine* def = nullptr;
+        std::string out;
+        sword r = OCIStmtExecute(on ? on : svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT);
+        if (r == OCI_SUCCESS) r = OCIDefineByPos(st, &def, err, 1, buf, sizeof buf, SQLT_CHR, &ind, &len, nullptr, OCI_DEFAULT);
+        if (r == OCI_SUCCESS) r = OCIStmtFetch(st, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+        if (r == OCI_SUCCESS) out = ind == -1 ? "<null>" : std::string(buf, len);
+        else out = "<error " + ErrText(err) + ">";
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+        return out;
+    }
 };
 
 } // namespace ocitest

@@ -1,0 +1,70 @@
+// Several sessions on several threads at once, and OCIBreak of a call another thread runs.
+#include "ocisim/tests/OciFixture.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+using namespace ocitest;
+
+namespace {
+
+using Threads = Db;
+
+TEST_F(Threads, ConcurrentSessionsAndBreak) {
+    ASSERT_EQ(Exec("create table t (who number, n number)", OCI_COMMIT_ON_SUCCESS), OCI_SUCCESS) << ErrText(err);
+    constexpr int kThreads = 4, kRows = 50;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kThreads; ++w) {
+        workers.emplace_back([&, w] {
+            OCIError* e = nullptr;
+            OCIHandleAlloc(env, (void**)&e, OCI_HTYPE_ERROR, 0, nullptr);
+            OCISvcCtx* s = nullptr;
+            if (OCILogon(env, e, &s, (const OraText*)"scott", 5, (const OraText*)"tiger", 5, (const OraText*)dir.c_str(), (ub4)dir.size()) != OCI_SUCCESS) {
+                ++failures;
+                return;
+            }
+            OCIStmt* st = nullptr;
+            OCIHandleAlloc(env, (void**)&st, OCI_HTYPE_STMT, 0, nullptr);
+            const char* sql = "insert into t values (:w, :n)";
+            OCIStmtPrepare(st, e, (const OraText*)sql, (ub4)strlen(sql), OCI_NTV_SYNTAX, 0);
+            sb4 who = w, n = 0;
+            OCIBind* b = nullptr;
+            OCIBindByPos(st, &b, e, 1, &who, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+            OCIBindByPos(st, &b, e, 2, &n, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+            for (n = 0; n < kRows; ++n)
+                if (OCIStmtExecute(s, st, e, 1, 0, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS) != OCI_SUCCESS) ++failures;
+            OCIHandleFree(st, OCI_HTYPE_STMT);
+            OCILogoff(s, e);
+            OCIHandleFree(e, OCI_HTYPE_ERROR);
+        });
+    }
+    for (auto& t : workers) t.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(Scalar("select count(*) from t"), std::to_string(kThreads * kRows));
+
+    // a long query on this session, interrupted from another thread
+    OCIStmt* st = Prepare("select count(*) from t a, t b, t c, t d");
+    std::atomic<bool> started{false};
+    sword status = OCI_SUCCESS;
+    std::thread runner([&] {
+        started = true;
+        status = OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    OCIError* e2 = nullptr;
+    OCIHandleAlloc(env, (void**)&e2, OCI_HTYPE_ERROR, 0, nullptr);
+    EXPECT_EQ(OCIBreak(svc, e2), OCI_SUCCESS);
+    runner.join();
+    EXPECT_EQ(status, OCI_ERROR);
+    EXPECT_EQ(ErrText(err), "ORA-01013: user requested cancel of current operation");
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    // the session goes on working after the break
+    EXPECT_EQ(Scalar("select count(*) from t where who = 0"), std::to_string(kRows));
+}
+
+} // namespace
