@@ -6,6 +6,10 @@
 #include "oracle/ci/OracleCI.h"
 #include "platform/Module.h"
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 using namespace quorvel;
 using quorvel::testing_support::LoadFailure;
 using quorvel::testing_support::LoaderTest;
@@ -198,4 +202,27 @@ TEST_F(Binding, SupportLibrary)
     UnloadOCI();
     EXPECT_FALSE(HasMTS);
     EXPECT_EQ(OCI.OraMTSSvcGet, nullptr);
+}
+
+TEST_F(Binding, ConcurrentLoadsInitialiseOnce)
+{
+    OCIDLL = FakeClient("no-envcreate");
+    const platform::ModuleHandle probe = platform::LoadModule(OCIDLL);
+    const InitCalls before = ReadInitCalls(probe);
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&] {
+            if (!LoadFailure().empty())
+                ++failures;
+            if (!HasOCI8)  // read without locking once loaded
+                ++failures;
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(ReadInitCalls(probe).Initialize - before.Initialize, 1);
+    EXPECT_EQ(OCIGlobalLock().Entered(), 0);
+    platform::FreeModule(probe);
 }
