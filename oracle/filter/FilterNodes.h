@@ -1,0 +1,203 @@
+#pragma once
+// The node classes of filter expressions. ParseExpression builds them; they are public so
+// that callers can build or inspect trees. Every node owns its children.
+#include "oracle/filter/OracleFilter.h"
+
+namespace quorvel {
+
+class TStringLiteral : public TExpression {
+public:
+    explicit TStringLiteral(std::u16string value) : FAsString(std::move(value)) {}
+    std::u16string_view ReadString(std::u16string& buffer) const override { return FAsString; }
+    TExprType ExprType() const override { return ttString; }
+
+private:
+    std::u16string FAsString;
+};
+
+class TFloatLiteral : public TExpression {
+public:
+    explicit TFloatLiteral(double value) : FAsFloat(value) {}
+    double AsFloat() const override { return FAsFloat; }
+    TExprType ExprType() const override { return ttFloat; }
+
+private:
+    double FAsFloat;
+};
+
+class TIntegerLiteral : public TExpression {
+public:
+    explicit TIntegerLiteral(int32_t value) : FAsInteger(value) {}
+    int32_t AsInteger() const override { return FAsInteger; }
+    TExprType ExprType() const override { return ttInteger; }
+
+private:
+    int32_t FAsInteger;
+};
+
+class TBooleanLiteral : public TExpression {
+public:
+    explicit TBooleanLiteral(bool value) : FAsBoolean(value) {}
+    bool AsBoolean() const override { return FAsBoolean; }
+    TExprType ExprType() const override { return ttBoolean; }
+
+private:
+    bool FAsBoolean;
+};
+
+// NOT, unary + and unary -.
+class TUnaryOp : public TExpression {
+public:
+    // Raises "<op> is not simple unary operator" for any other operator.
+    TUnaryOp(TOperator op, std::unique_ptr<TExpression> operand);
+    ~TUnaryOp() override;
+
+    TDateTime AsDate() const override;
+    std::u16string_view ReadString(std::u16string& buffer) const override;
+    double AsFloat() const override;
+    int32_t AsInteger() const override;
+    bool AsBoolean() const override;
+    // Raises "Operator <op> incompatible with <type>" when the operand's type does not allow op.
+    TExprType ExprType() const override;
+
+    const TExpression& Operand() const { return *FOperand; }
+    TExprType OperandType() const { return FOperandType; }
+    TOperator Operator() const { return FOperator; }
+
+private:
+    std::unique_ptr<TExpression> FOperand;
+    TExprType FOperandType;
+    TOperator FOperator;
+    int FResultType; // a TExprType, or -1 when op is not allowed for the operand type
+};
+
+// The arithmetic, logical and bitwise operators.
+class TBinaryOp : public TExpression {
+public:
+    // Raises "<op> is not a simple binary operator" for NOT and the comparisons.
+    TBinaryOp(TOperator op, std::unique_ptr<TExpression> operand1, std::unique_ptr<TExpression> operand2);
+    ~TBinaryOp() override;
+
+    TDateTime AsDate() const override;
+    std::u16string_view ReadString(std::u16string& buffer) const override;
+    double AsFloat() const override;
+    int32_t AsInteger() const override;
+    bool AsBoolean() const override;
+    TExprType ExprType() const override;
+
+    const TExpression& Operand1() const { return *FOperand1; }
+    const TExpression& Operand2() const { return *FOperand2; }
+    // The earlier of the two operand types, taken when the node is built.
+    TExprType OperandType() const { return FOperandType; }
+    TOperator Operator() const { return FOperator; }
+
+private:
+    std::unique_ptr<TExpression> FOperand1, FOperand2;
+    TOperator FOperator;
+    TExprType FOperandType;
+    int FResultType;
+    mutable std::u16string FBuffer1, FBuffer2;
+};
+
+// The comparisons; always Boolean.
+class TRelationalOp : public TExpression {
+public:
+    // Raises "<op> is not relational operator" for any other operator.
+    TRelationalOp(TOperator op, std::unique_ptr<TExpression> operand1, std::unique_ptr<TExpression> operand2);
+    ~TRelationalOp() override;
+
+    bool AsBoolean() const override;
+    TExprType ExprType() const override { return ttBoolean; }
+
+    const TExpression& Operand1() const { return *FOperand1; }
+    const TExpression& Operand2() const { return *FOperand2; }
+    TOperator Operator() const { return FOperator; }
+
+private:
+    bool CompareStrings() const;
+
+    std::unique_ptr<TExpression> FOperand1, FOperand2;
+    TOperator FOperator;
+    mutable std::u16string FBuffer1, FBuffer2, FUpper1, FUpper2;
+};
+
+// Base of the built-in functions.
+class TFunction : public TExpression {
+public:
+    ~TFunction() override;
+    int ParameterCount() const { return FParameterList ? FParameterList->Count() : 0; }
+    TExpression& GetParam(int index) const;
+
+protected:
+    explicit TFunction(std::unique_ptr<TParameterList> params);
+    std::unique_ptr<TParameterList> FParameterList;
+};
+
+// DATE(x), STRING(x), FLOAT(x), INTEGER(x), BOOLEAN(x): x read with the target type's reader.
+class TTypeCast : public TFunction {
+public:
+    TTypeCast(TExprType target, std::unique_ptr<TParameterList> params);
+    TDateTime AsDate() const override;
+    std::u16string_view ReadString(std::u16string& buffer) const override;
+    double AsFloat() const override;
+    int32_t AsInteger() const override;
+    bool AsBoolean() const override;
+    TExprType ExprType() const override { return FOperator; }
+    TExprType Operator() const { return FOperator; }
+
+private:
+    const TExpression& Argument() const;
+    TExprType FOperator;
+};
+
+enum TMF { mfTrunc, mfRound, mfAbs, mfArcTan, mfCos, mfExp, mfFrac, mfInt, mfLn, mfPi, mfSin, mfSqr, mfSqrt, mfPower };
+
+class TMathExpression : public TFunction {
+public:
+    TMathExpression(TMF op, std::unique_ptr<TParameterList> params);
+    double AsFloat() const override;
+    int32_t AsInteger() const override;
+    TExprType ExprType() const override;
+    TMF Operator() const { return FOperator; }
+
+private:
+    void CheckParameters() const;
+    TMF FOperator;
+};
+
+enum TSF { sfUpper, sfLower, sfCopy, sfPos, sfLength };
+
+class TStringExpression : public TFunction {
+public:
+    TStringExpression(TSF op, std::unique_ptr<TParameterList> params);
+    std::u16string_view ReadString(std::u16string& buffer) const override;
+    int32_t AsInteger() const override;
+    TExprType ExprType() const override;
+    TSF Operator() const { return FOperator; }
+
+private:
+    void CheckParameters() const;
+    TSF FOperator;
+    mutable std::u16string FBuffer1, FBuffer2;
+};
+
+// IF(c, a, b): a when c is true, else b; only the chosen branch is read.
+class TConditional : public TFunction {
+public:
+    explicit TConditional(std::unique_ptr<TParameterList> params);
+    TDateTime AsDate() const override;
+    std::u16string_view ReadString(std::u16string& buffer) const override;
+    double AsFloat() const override;
+    int32_t AsInteger() const override;
+    bool AsBoolean() const override;
+    TExprType ExprType() const override;
+
+private:
+    const TExpression& Chosen() const;
+};
+
+// The upper-case names of the built-in functions, as messages print them.
+const char* MathFunctionName(TMF op);
+const char* StringFunctionName(TSF op);
+
+} // namespace quorvel
