@@ -7,8 +7,11 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace quorvel {
 namespace {
@@ -213,6 +216,59 @@ long DecodeUtf8At(std::string_view s, size_t& i) {
     return long(cp);
 }
 
+// A code page in which every byte is at most one character: tables in both directions,
+// built once with the converter and kept for the process.
+struct SingleByteTable {
+    char16_t Decode[256];
+    bool Defined[256];
+    std::vector<unsigned char> Encode; // 65536 entries; 0 = no byte (except for U+0000)
+};
+
+std::mutex gTableLock;
+std::map<unsigned, std::shared_ptr<const SingleByteTable>> gTableCache;
+
+std::shared_ptr<const SingleByteTable> SingleByteTableOf(unsigned cp) {
+    if (cp == cpUTF8 || cp == cpUTF16LE || cp == cpUTF16BE) return nullptr;
+    std::lock_guard<std::mutex> lock(gTableLock);
+    auto it = gTableCache.find(cp);
+    if (it != gTableCache.end()) return it->second;
+    std::shared_ptr<SingleByteTable> table;
+    iconv_t cd = OpenIconv("UTF-16LE", IconvName(cp));
+    if (cd != iconv_t(-1)) {
+        table = std::make_shared<SingleByteTable>();
+        table->Encode.assign(65536, 0);
+        for (int b = 0; b < 256 && table; ++b) {
+            char in = char(b);
+            char out[8];
+            char* src = &in;
+            size_t srcLeft = 1;
+            char* dst = out;
+            size_t dstLeft = sizeof out;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+            size_t produced = sizeof out - dstLeft;
+            if ((rc == size_t(-1) && errno == EINVAL) || (rc != size_t(-1) && produced == 0)) {
+                // The byte starts a longer sequence or waits for a combining mark: not one
+                // character per byte.
+                table.reset();
+                break;
+            }
+            if (rc == size_t(-1) || produced != 2) {
+                table->Decode[b] = kReplacement;
+                table->Defined[b] = false;
+                continue;
+            }
+            char16_t u = char16_t(static_cast<unsigned char>(out[0]) | (static_cast<unsigned char>(out[1]) << 8));
+            table->Decode[b] = u;
+            table->Defined[b] = true;
+            if (table->Encode[u] == 0) table->Encode[u] = static_cast<unsigned char>(b);
+        }
+        iconv_close(cd);
+    }
+    gTableCache[cp] = table;
+    return table;
+}
+
 } // namespace
 
 unsigned AnsiCodePage() {
@@ -265,6 +321,11 @@ bool IsCodePageSupported(unsigned codePage) {
 std::u16string CodePageToUtf16(std::string_view text, unsigned codePage) {
     if (codePage == cpUTF8) return Utf8ToUtf16(text);
     std::u16string out;
+    if (auto table = SingleByteTableOf(codePage)) {
+        out.resize(text.size());
+        for (size_t i = 0; i < text.size(); ++i) out[i] = table->Decode[static_cast<unsigned char>(text[i])];
+        return out;
+    }
     if (IconvDecode(text, codePage, out)) return out;
     // An unknown code page: bytes are taken as Latin-1, which never loses a byte.
     out.clear();
@@ -275,6 +336,20 @@ std::u16string CodePageToUtf16(std::string_view text, unsigned codePage) {
 std::string Utf16ToCodePage(std::u16string_view text, unsigned codePage) {
     if (codePage == cpUTF8) return Utf16ToUtf8(text);
     std::string out;
+    if (auto table = SingleByteTableOf(codePage)) {
+        out.reserve(text.size());
+        for (size_t i = 0; i < text.size(); ++i) {
+            char16_t u = text[i];
+            unsigned char b = table->Encode[u];
+            if (b == 0 && u != 0) {
+                b = '?';
+                // A surrogate pair is one character: one '?'.
+                if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+            }
+            out += char(b);
+        }
+        return out;
+    }
     if (IconvEncode(text, codePage, out)) return out;
     out.clear();
     for (char16_t c : text) out += c < 0x100 ? char(c) : '?';

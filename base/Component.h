@@ -5,6 +5,7 @@
 // A component that registers with FreeNotification on another is told through Notification
 // (opRemove) when that one is destroyed, so it can forget its pointer; the registration goes
 // both ways and is dropped when either side is destroyed.
+// A component given an owner must be allocated with new: the owner deletes it.
 #include "base/Exception.h"
 
 #include <cstdint>

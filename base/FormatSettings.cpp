@@ -55,9 +55,11 @@ std::string PatternFromStrftime(const char* fmt, char sepToken, char& separator,
     std::string literal;
     auto flush = [&]() {
         for (char c : literal) {
-            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '"' && c != '\'') {
-                if (separator == 0 && c != ' ' && c != ',') separator = c;
-                if (c == separator) { out += sepToken; continue; }
+            unsigned char u = static_cast<unsigned char>(c);
+            if (u < 0x80 && std::ispunct(u) && c != '"' && c != '\'' && c != ',') {
+                if (separator == 0) separator = c;
+                out += c == separator ? sepToken : c;
+            } else if (c == ' ' || c == ',') {
                 out += c;
             } else {
                 out += '"';
@@ -101,32 +103,18 @@ std::string PatternFromStrftime(const char* fmt, char sepToken, char& separator,
 }
 
 TFormatSettings SettingsOfLocale(locale_t loc) {
-    TFormatSettings fs = TFormatSettings::Invariant();
     auto info = [&](nl_item item) -> std::string {
         const char* v = nl_langinfo_l(item, loc);
         return v ? std::string(v) : std::string();
     };
-    char dateSep = 0, timeSep = 0;
-    bool twelve = false;
-    std::string date = PatternFromStrftime(info(D_FMT).c_str(), '/', dateSep, twelve);
-    bool timeTwelve = false;
-    std::string time = PatternFromStrftime(info(T_FMT).c_str(), ':', timeSep, timeTwelve);
-    if (!date.empty()) fs.ShortDateFormat = date;
-    if (dateSep) fs.DateSeparator = dateSep;
-    if (!time.empty()) {
-        if (timeTwelve && time.find("ampm") == std::string::npos) time += " ampm";
-        fs.LongTimeFormat = time;
-        size_t ss = fs.LongTimeFormat.find(":ss");
-        fs.ShortTimeFormat = ss == std::string::npos ? fs.LongTimeFormat
-                                                     : fs.LongTimeFormat.substr(0, ss) + fs.LongTimeFormat.substr(ss + 3);
-    }
-    if (timeSep) fs.TimeSeparator = timeSep;
-    std::string radix = info(RADIXCHAR);
-    if (radix.size() == 1) fs.DecimalSeparator = radix[0];
-    std::string thousands = info(THOUSEP);
-    fs.ThousandSeparator = thousands.size() == 1 ? thousands[0] : (fs.DecimalSeparator == ',' ? '.' : ',');
-    std::string am = info(AM_STR), pm = info(PM_STR);
-    if (!am.empty() && !pm.empty()) { fs.TimeAMString = am; fs.TimePMString = pm; }
+    TFormatSettings::TLocaleFormats f;
+    f.DateFormat = info(D_FMT);
+    f.TimeFormat = info(T_FMT);
+    f.DecimalPoint = info(RADIXCHAR);
+    f.ThousandsSeparator = info(THOUSEP);
+    f.AM = info(AM_STR);
+    f.PM = info(PM_STR);
+    TFormatSettings fs = TFormatSettings::FromLocaleFormats(f);
     for (int i = 0; i < 12; ++i) {
         std::string s = info(nl_item(ABMON_1 + i)), l = info(nl_item(MON_1 + i));
         if (!s.empty()) fs.ShortMonthNames[i] = s;
@@ -441,6 +429,34 @@ TFormatSettings TFormatSettings::Invariant() {
     fs.TimeSeparator = ':';
     fs.DecimalSeparator = '.';
     fs.ThousandSeparator = ',';
+    return fs;
+}
+
+TFormatSettings TFormatSettings::FromLocaleFormats(const TLocaleFormats& f) {
+    TFormatSettings fs = Invariant();
+    char dateSep = 0, timeSep = 0;
+    bool twelve = false, timeTwelve = false;
+    std::string date = PatternFromStrftime(f.DateFormat.c_str(), '/', dateSep, twelve);
+    std::string time = PatternFromStrftime(f.TimeFormat.c_str(), ':', timeSep, timeTwelve);
+    if (!date.empty()) {
+        fs.ShortDateFormat = date;
+        if (dateSep) fs.DateSeparator = dateSep;
+    }
+    if (!time.empty()) {
+        if (timeTwelve && time.find("ampm") == std::string::npos) time += " ampm";
+        fs.LongTimeFormat = time;
+        // The short time is the long one without its seconds.
+        size_t ss = time.find(":ss");
+        fs.ShortTimeFormat = ss == std::string::npos ? time : time.substr(0, ss) + time.substr(ss + 3);
+        fs.TimeSeparator = timeSep ? timeSep : ':';
+    }
+    if (f.DecimalPoint.size() == 1) fs.DecimalSeparator = f.DecimalPoint[0];
+    if (f.ThousandsSeparator.size() == 1 && f.ThousandsSeparator[0] != fs.DecimalSeparator) fs.ThousandSeparator = f.ThousandsSeparator[0];
+    else fs.ThousandSeparator = fs.DecimalSeparator == ',' ? '.' : ',';
+    if (!f.AM.empty() && !f.PM.empty()) {
+        fs.TimeAMString = f.AM;
+        fs.TimePMString = f.PM;
+    }
     return fs;
 }
 

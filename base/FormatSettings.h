@@ -46,6 +46,13 @@ struct TFormatSettings {
     static TFormatSettings FromLocale();
     // The settings of a named locale such as "de_DE.UTF-8"; Invariant when it is not installed.
     static TFormatSettings FromLocale(const char* localeName);
+    // The settings of a locale's formats as the C library reports them: strftime date and
+    // time formats ("%d.%m.%Y", "%H:%M:%S"), decimal point, thousands separator, AM and PM
+    // texts. Empty items keep the Invariant value.
+    struct TLocaleFormats {
+        std::string DateFormat, TimeFormat, DecimalPoint, ThousandsSeparator, AM, PM;
+    };
+    static TFormatSettings FromLocaleFormats(const TLocaleFormats& formats);
 };
 
 // The current settings (a copy: safe while another thread replaces them).

@@ -64,6 +64,9 @@ class Variant {
 public:
     Variant() = default; // unassigned
     Variant(std::nullptr_t) = delete;
+    // A pointer would silently become a Boolean: object references go through Object().
+    template <typename T>
+    Variant(T*) = delete;
     Variant(bool v) : FType(vtBoolean), FValue(std::int64_t(v)) {}
     Variant(std::int8_t v) : FType(vtShortInt), FValue(std::int64_t(v)) {}
     Variant(std::int16_t v) : FType(vtSmallInt), FValue(std::int64_t(v)) {}

@@ -220,3 +220,38 @@ TEST(FormatSettings, LocaleSettings) {
     TDateTime v = At(2001, 2, 3, 16, 5, 6);
     EXPECT_EQ(StrToDateTime(FormatDateTime("ddddd tt", v, user), user), v);
 }
+
+TEST(FormatSettings, SettingsFromLocaleFormats) {
+    TDateTime v = At(2001, 2, 3, 16, 5, 6);
+    struct Case {
+        TFormatSettings::TLocaleFormats formats;
+        const char* shortDate;
+        char dateSeparator;
+        const char* longTime;
+        char decimal;
+        const char* formatted;
+    } cases[] = {
+        {{"%d.%m.%Y", "%T", ",", "\xE2\x80\xAF", "", ""}, "dd/mm/yyyy", '.', "hh:nn:ss", ',', "03.02.2001 16:05:06"},
+        {{"%m/%d/%Y", "%r", ".", ",", "AM", "PM"}, "mm/dd/yyyy", '/', "hh:nn:ss ampm", '.', "02/03/2001 04:05:06 PM"},
+        {{"%d/%m/%y", "%H:%M:%S", ".", ",", "", ""}, "dd/mm/yyyy", '/', "hh:nn:ss", '.', "03/02/2001 16:05:06"},
+        {{"%F", "%R", ".", "", "", ""}, "yyyy/mm/dd", '-', "hh:nn", '.', "2001-02-03 16:05"},
+        {{"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d\xE6\x97\xA5", "%H\xE6\x99\x82%M\xE5\x88\x86%S\xE7\xA7\x92", ".", ",", "", ""},
+         nullptr, '-', nullptr, '.', "2001\xE5\xB9\xB4" "02\xE6\x9C\x88" "03\xE6\x97\xA5 16\xE6\x99\x82" "05\xE5\x88\x86" "06\xE7\xA7\x92"},
+    };
+    for (const auto& c : cases) {
+        TFormatSettings fs = TFormatSettings::FromLocaleFormats(c.formats);
+        if (c.shortDate) {
+            EXPECT_EQ(fs.ShortDateFormat, c.shortDate) << c.formats.DateFormat;
+        }
+        if (c.longTime) {
+            EXPECT_EQ(fs.LongTimeFormat, c.longTime) << c.formats.TimeFormat;
+        }
+        EXPECT_EQ(fs.DateSeparator, c.dateSeparator) << c.formats.DateFormat;
+        EXPECT_EQ(fs.DecimalSeparator, c.decimal);
+        EXPECT_NE(fs.ThousandSeparator, fs.DecimalSeparator);
+        EXPECT_EQ(FormatDateTime("ddddd tt", v, fs), c.formatted) << c.formats.DateFormat;
+        if (c.shortDate) {
+            EXPECT_EQ(StrToDateTime(c.formatted, fs), At(2001, 2, 3, 16, 5, c.longTime[5] ? 6 : 0)) << c.formatted;
+        }
+    }
+}
