@@ -319,3 +319,39 @@ TEST_F(Search, RegistryStrings)
     EXPECT_EQ(ReadRegString(platform::HKEY_LOCAL_MACHINE, "Software\\Test", "Name"), "");
     EXPECT_EQ(ReadRegString(platform::HKEY_CURRENT_USER, "Software\\Nothing", "Name"), "");
 }
+
+TEST_F(Search, DuplicateHomeNamesKeepTheFirst)
+{
+    const std::string numbered = MakeDir("numbered");
+    const std::string keyed = MakeDir("keyed");
+    SetHomeCounter("1");
+    RegisterNumberedHome(0, "Ora", numbered);
+    RegisterKeyHome("ORA", keyed);
+    SetParameters({"ORACLEHOME=ora"});
+    EXPECT_EQ(OracleHomeKey(), "SOFTWARE\\ORACLE\\HOME0");
+    EXPECT_EQ(OracleHomeDir(), numbered);
+}
+
+TEST_F(Search, ForcedClientNamingADirectory)
+{
+    const std::string dir = MakeDir("just-a-directory");
+    SetParameters({"OCIDLL=" + dir});
+    EXPECT_EQ(LoadFailure(), "Initialization error\r\nCould not load \"" + dir + "\"\r\n\r\nOCIDLL forced to " + dir +
+                                 "\r\nLoadLibrary(" + dir + ") returned 0");
+    RestoreCurrentDir();
+    EXPECT_EQ(platform::GetCurrentDirectory(), Root() + "/cwd");
+    RestoreCurrentDir();  // nothing saved any more: no change
+    EXPECT_EQ(platform::GetCurrentDirectory(), Root() + "/cwd");
+}
+
+TEST_F(Search, UnloadEmptiesDependentCaches)
+{
+    static int calls = 0;
+    const int before = calls;
+    AddOCIUnloadHandler([] { ++calls; });
+    UnloadOCI();
+    EXPECT_EQ(calls, before + 1);
+    // A failed load leaves the state as after unloading, handlers included.
+    LoadFailure();
+    EXPECT_EQ(calls, before + 2);
+}
