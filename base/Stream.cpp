@@ -47,6 +47,39 @@ void TStream::WriteBuffer(const void* buffer, std::int64_t count) {
     }
 }
 
+void TStream::WriteInt32(std::int32_t value) {
+    std::uint32_t u = std::uint32_t(value);
+    unsigned char b[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
+                          static_cast<unsigned char>(u >> 16), static_cast<unsigned char>(u >> 24)};
+    WriteBuffer(b, 4);
+}
+
+std::int32_t TStream::ReadInt32() {
+    unsigned char b[4];
+    ReadBuffer(b, 4);
+    return std::int32_t(std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8) | (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24));
+}
+
+std::uint8_t TStream::ReadByte() {
+    std::uint8_t b;
+    ReadBuffer(&b, 1);
+    return b;
+}
+
+std::string TStream::ReadBytes(std::int64_t count) {
+    if (count < 0) throw EReadError("Stream read error");
+    std::string out;
+    // Grow as the bytes arrive, so a corrupt length cannot allocate more than the stream holds.
+    char buffer[65536];
+    while (count > 0) {
+        std::int64_t n = Read(buffer, std::min<std::int64_t>(count, sizeof buffer));
+        if (n <= 0) throw EReadError("Stream read error");
+        out.append(buffer, size_t(n));
+        count -= n;
+    }
+    return out;
+}
+
 std::string TStream::ReadRest() {
     std::string out;
     char buffer[65536];

@@ -58,6 +58,13 @@ public:
     void ReadBuffer(void* buffer, std::int64_t count);
     void WriteBuffer(const void* buffer, std::int64_t count);
     void WriteString(std::string_view bytes) { WriteBuffer(bytes.data(), std::int64_t(bytes.size())); }
+    // Fixed-size little-endian integers of stored binary forms (EReadError at the end).
+    void WriteInt32(std::int32_t value);
+    std::int32_t ReadInt32();
+    void WriteByte(std::uint8_t value) { WriteBuffer(&value, 1); }
+    std::uint8_t ReadByte();
+    // count bytes exactly (EReadError when fewer remain; a negative count is refused).
+    std::string ReadBytes(std::int64_t count);
     // The bytes from the position to the end.
     std::string ReadRest();
     // Copies count bytes of source from its position; count 0 copies the whole source from

@@ -64,6 +64,22 @@ TEST(Stream, MemoryStream) {
     EXPECT_EQ(dst.CopyFrom(src, 2), 2);
     EXPECT_EQ(dst.Data(), "abcdefbc");
     EXPECT_THROW(dst.CopyFrom(src, 10), EReadError);
+    // Binary forms: little-endian integers and counted bytes.
+    TMemoryStream b;
+    b.WriteInt32(-2);
+    b.WriteInt32(0x01020304);
+    b.WriteByte(0xFE);
+    b.WriteString("xyz");
+    EXPECT_EQ(b.Data(), std::string("\xFE\xFF\xFF\xFF\x04\x03\x02\x01\xFE" "xyz", 12));
+    b.SetPosition(0);
+    EXPECT_EQ(b.ReadInt32(), -2);
+    EXPECT_EQ(b.ReadInt32(), 0x01020304);
+    EXPECT_EQ(b.ReadByte(), 0xFE);
+    EXPECT_THROW(b.ReadBytes(0x7FFFFFFF), EReadError) << "a corrupt length fails without a huge allocation";
+    b.SetPosition(9);
+    EXPECT_EQ(b.ReadBytes(3), "xyz");
+    EXPECT_THROW(b.ReadInt32(), EReadError);
+    EXPECT_THROW(b.ReadBytes(-1), EReadError);
     m.Clear();
     EXPECT_EQ(m.Size(), 0);
     EXPECT_EQ(m.Position(), 0);
