@@ -1,6 +1,7 @@
 #include "oracle/query/SqlText.h"
 
 #include "base/CodePage.h"
+#include "base/TextCase.h"
 
 #include <algorithm>
 
@@ -15,14 +16,6 @@ std::string Trimmed(std::string_view s) {
     while (b < e && IsBlankOrControl(s[b])) ++b;
     while (e > b && IsBlankOrControl(s[e - 1])) --e;
     return std::string(s.substr(b, e - b));
-}
-
-// Placeholder names are compared upper-cased. Only the ASCII letters change: every byte from
-// 128 up is a name character of its own, and a multi-byte character must not be torn apart.
-std::string UpperName(std::string name) {
-    for (char& c : name)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return name;
 }
 
 } // namespace
@@ -77,7 +70,7 @@ std::vector<TSqlVariableOccurrence> FindVariables(std::string_view text, bool in
             // comment opener right after a name opens nothing.
             state = Normal;
             if (name.empty()) break;
-            name = UpperName(std::move(name));
+            name = AnsiUpperCase(name);
             if (!includeDuplicates &&
                 std::any_of(result.begin(), result.end(), [&](const auto& v) { return v.Name == name; }))
                 break;
@@ -126,56 +119,84 @@ std::string RemoveComments(std::string_view text, bool keepHints) {
     return Trimmed(out);
 }
 
-std::string BlankLiteralsAndComments(std::string_view text) {
-    enum { Normal, InString, InBlockComment, InLineComment } state = Normal;
-    std::string out(text);
-    const std::size_t n = out.size();
-    auto blank = [&](std::size_t i) {
-        const char c = out[i];
-        if (c != '\r' && c != '\n' && c != ' ') out[i] = ' ';
-    };
-    std::size_t quote = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        const char d = i + 1 < n ? text[i + 1] : '\0';
-        switch (state) {
-        case InString:
-            if (c == '\'') {
-                for (std::size_t k = quote; k <= i; ++k) blank(k);
-                state = Normal; // the closing quote opens nothing
-            } else {
-                blank(i);
-            }
-            break;
-        case Normal:
-            if ((c == '/' && d == '*') || (c == '-' && d == '-')) {
-                state = c == '/' ? InBlockComment : InLineComment;
-                blank(i);
-                blank(i + 1);
-                ++i;
-            } else if (c == '\'') {
-                state = InString;
-                quote = i;
-                blank(i);
-            }
-            break;
-        case InBlockComment:
-            if (c == '*' && d == '/') {
-                blank(i);
-                blank(i + 1);
-                ++i;
-                state = Normal;
-            } else {
-                blank(i);
-            }
-            break;
-        case InLineComment:
-            if (c == '\n') state = Normal; // CR and LF are never blanked
-            else blank(i);
-            break;
+namespace {
+
+enum TBlankState { bsNormal, bsInString, bsInBlockComment, bsInLineComment };
+
+void Blank(std::string& out, std::size_t i) {
+    const char c = out[i];
+    if (c != '\r' && c != '\n' && c != ' ') out[i] = ' ';
+}
+
+// Processes the character at i (looking at the one after it, none beyond the end of text) and
+// returns the position of the next character to process. out holds the text being blanked.
+std::size_t BlankStep(std::string_view text, std::size_t i, int& state, std::string& out) {
+    const char c = text[i];
+    const char d = i + 1 < text.size() ? text[i + 1] : '\0';
+    switch (state) {
+    case bsInString:
+        Blank(out, i); // the opening quote was blanked when the string began
+        if (c == '\'') state = bsNormal; // the closing quote opens nothing
+        return i + 1;
+    case bsNormal:
+        if ((c == '/' && d == '*') || (c == '-' && d == '-')) {
+            // Both characters of the opener belong to the comment ("/*/" does not close it).
+            state = c == '/' ? bsInBlockComment : bsInLineComment;
+            Blank(out, i);
+            Blank(out, i + 1);
+            return i + 2;
         }
+        if (c == '\'') {
+            state = bsInString;
+            Blank(out, i);
+        }
+        return i + 1;
+    case bsInBlockComment:
+        Blank(out, i);
+        if (c == '*' && d == '/') {
+            Blank(out, i + 1);
+            state = bsNormal;
+            return i + 2;
+        }
+        return i + 1;
+    default: // bsInLineComment; CR and LF are never blanked
+        Blank(out, i);
+        if (c == '\n') state = bsNormal;
+        return i + 1;
     }
+}
+
+} // namespace
+
+std::string BlankLiteralsAndComments(std::string_view text) {
+    std::string out(text);
+    int state = bsNormal;
+    for (std::size_t i = 0; i < text.size();) i = BlankStep(text, i, state, out);
     return out;
+}
+
+void TSqlTextBlanker::Clear() {
+    FText.clear();
+    FOut.clear();
+    FDone = 0;
+    FState = bsNormal;
+}
+
+void TSqlTextBlanker::Append(std::string_view more) {
+    // Positions from FDone on were finished as the end of the text; take them back.
+    FOut.resize(FDone);
+    FText.append(more);
+    FOut.append(FText, FDone, std::string::npos);
+    // Every character but the last can be decided now: the last needs the one after it.
+    while (FDone + 1 < FText.size()) FDone = BlankStep(FText, FDone, FState, FOut);
+}
+
+std::string_view TSqlTextBlanker::Text() {
+    FOut.resize(FDone);
+    FOut.append(FText, FDone, std::string::npos);
+    int state = FState;
+    for (std::size_t i = FDone; i < FText.size();) i = BlankStep(FText, i, state, FOut);
+    return FOut;
 }
 
 std::string SubstituteVariables(

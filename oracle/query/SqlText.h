@@ -34,6 +34,22 @@ std::string RemoveComments(std::string_view text, bool keepHints);
 // lines and positions survive.
 std::string BlankLiteralsAndComments(std::string_view text);
 
+// The same blanking for a text that grows at its end (a command being collected line by
+// line): each Append costs only the appended characters.
+class TSqlTextBlanker {
+public:
+    void Clear();
+    void Append(std::string_view more);
+    // BlankLiteralsAndComments of everything appended since the last Clear.
+    std::string_view Text();
+
+private:
+    std::string FText;
+    std::string FOut;
+    std::size_t FDone = 0; // characters decided for good
+    int FState = 0;
+};
+
 // Pastes substitution variables into the text. lookup is asked for every placeholder name
 // (upper-cased, without colon): no value means "not a substitution variable" and the
 // placeholder stays; a value (empty for a null or unassigned variable) replaces the colon

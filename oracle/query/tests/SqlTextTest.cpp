@@ -39,8 +39,8 @@ TEST(FindVariables, PlaceholdersOutsideLiteralsAndComments) {
         {"'it''s :a' :b", false, {{"B", 12}}},
         {"'unclosed :a", false, {}},
         {"/* unclosed :a", false, {}},
-        // Bytes of a multi-byte character continue a name.
-        {"where x = :\xD0\xB8\xD0\xBC\xD1\x8F)", false, {{"\xD0\xB8\xD0\xBC\xD1\x8F", 11}}},
+        // Bytes of a multi-byte character continue a name, which is upper-cased by its letters.
+        {"where x = :\xD0\xB8\xD0\xBC\xD1\x8F)", false, {{"\xD0\x98\xD0\x9C\xD0\xAF", 11}}},
         {"a = :x and b = :y and c = :X", false, {{"X", 5}, {"Y", 16}}},
     };
     for (const auto& c : cases)
