@@ -87,6 +87,7 @@ public:
     Variant(std::string_view v) : FType(vtString), FValue(std::string(v)) {}
     Variant(const char16_t* v) : FType(vtUString), FValue(std::u16string(v)) {}
     Variant(std::u16string v) : FType(vtUString), FValue(std::move(v)) {}
+    Variant(std::u16string_view v) : FType(vtUString), FValue(std::u16string(v)) {}
     Variant(std::vector<std::uint8_t> v) : FType(vtBytes), FValue(std::move(v)) {}
 
     static Variant Unassigned() { return Variant(); }
