@@ -355,3 +355,22 @@ TEST_F(Search, UnloadEmptiesDependentCaches)
     LoadFailure();
     EXPECT_EQ(calls, before + 2);
 }
+
+TEST_F(Search, NumberedHomesAreCountedUntilFound)
+{
+    // The counter says how many valid homes to collect; numbers whose home is missing or
+    // incomplete are passed over, and a counter of 0 still looks for one.
+    const std::string valid = MakeDir("valid");
+    RegisterNumberedHome(0, "Gone", Root() + "/gone");
+    platform::RegWriteString(platform::HKEY_LOCAL_MACHINE, "SOFTWARE\\ORACLE\\HOME1", "ORACLE_HOME", valid);  // no name
+    RegisterNumberedHome(3, "Valid", valid);
+    RegisterNumberedHome(4, "Zulu", MakeDir("zulu"));
+    for (const char* counter : {"0", "1", " 1"}) {
+        SCOPED_TRACE(counter);
+        SetHomeCounter(counter);
+        EXPECT_EQ(OracleHomeKey(), "SOFTWARE\\ORACLE\\HOME3");
+        UnloadOCI();
+    }
+    SetHomeCounter("2");
+    EXPECT_EQ(OracleHomeKey(), "SOFTWARE\\ORACLE\\HOME4") << "Zulu sorts last";
+}
