@@ -5,6 +5,13 @@
 // OCI handle terms. Text crossing it is UTF-8; the client converts to and from the client and
 // national character sets.
 //
+// Storage: a database is a directory holding "database.db" (SQLite, WAL mode), "ocisim.conf"
+// (server version text and character sets, see DatabaseSettings) and "ocisim.lock" (held by the
+// one process that has it open). A table SCOTT.T is the SQLite table "SCOTT.T" with columns named
+// as in Oracle ("ID", "NAME"); NUMBER values are stored as SQLite INTEGER or REAL, VARCHAR2/CHAR as
+// TEXT (UTF-8, CHAR blank-padded), DATE as REAL Julian day numbers (julianday() in SQLite terms,
+// whole seconds), RAW/BLOB as BLOB. Catalog tables are named ocs_*.
+//
 // Threads: a Database may be used by several sessions on several threads at once. One Session
 // (and its Statements) is used by one thread at a time, except Session::Interrupt, which any
 // thread may call while another runs a call on the session.
@@ -39,6 +46,7 @@ enum class OraType : uint16_t {
 // A value without ownership: it points into a bind buffer or into the engine's row, and is
 // valid until the next call on the statement that produced it. Fetching is allocation-free.
 struct ValueRef {
+    // Fetched NUMBER values come as Integer when whole, else as Decimal text ("123.45").
     enum Kind : uint8_t { Null, Integer, Double, Text, Bytes, Date, Decimal };
     Kind kind = Null;
     int64_t i = 0;                 // Integer
@@ -165,18 +173,34 @@ public:
     virtual void Rollback() = 0;
     virtual bool InTransaction() const = 0;
     virtual void ChangePassword(std::string_view oldPassword, std::string_view newPassword) = 0;
-    // Cancels the call another thread is running on this session (it fails with ORA-01013).
+    // Cancels the call another thread is running on this session (it fails with ORA-01013); a
+    // break that finds no call running is discarded. Queries and lock waits are cancelled; a
+    // running INSERT/UPDATE/DELETE finishes first.
     virtual void Interrupt() = 0;
 
     virtual const std::string& UserName() const = 0;
     virtual int SessionId() const = 0;                      // V$SESSION.SID
+    virtual std::string NlsDateFormat() const = 0;          // the session's NLS_DATE_FORMAT ("DD-MON-RR")
     // Set when logon succeeded with a warning (ORA-28002 the password will expire): code, text.
     virtual const EngineError* LogonWarning() const = 0;
+};
+
+// How a new database is created (read from the settings file "ocisim.conf" of an existing one:
+// lines "version=...", "charset=AL32UTF8", "ncharset=AL16UTF16"; the file may be edited between
+// opens to simulate another server version).
+struct DatabaseSettings {
+    std::string ServerVersion;     // empty: "Oracle Database 10g Enterprise Edition Release 10.2.0.1.0 - Production"
+    std::string CharacterSet;      // name ("WE8MSWIN1252") or id ("178"); empty: AL32UTF8
+    std::string NationalCharacterSet;  // empty: AL16UTF16
 };
 
 class Database {
 public:
     virtual ~Database();
+
+    // Like Open, writing `settings` into the settings file first (before the database is created,
+    // or to change the version text of an existing one). Raises when the database is open already.
+    static std::shared_ptr<Database> Open(const std::string& directory, const DatabaseSettings& settings);
 
     // Opens (creating on first use, with SYSTEM/MANAGER and SCOTT/TIGER and the demo tables)
     // the database kept in `directory`. The same directory opened twice in a process gives the

@@ -1,0 +1,3119 @@
+// The stand-in server: databases, sessions, transactions, row locks and statement execution.
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
+#include "ocisim/engine/Engine.h"
+#include "ocisim/engine/internal/Impl.h"
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace ocisim {
+
+Statement::~Statement() = default;
+Session::~Session() = default;
+Database::~Database() = default;
+
+namespace eng {
+
+using sql::Fail;
+
+namespace {
+
+struct CharsetName { const char* name; uint16_t id; };
+const CharsetName kCharsets[] = {
+    {"US7ASCII", 1}, {"WE8ISO8859P1", 31}, {"WE8ISO8859P15", 46}, {"EE8MSWIN1250", 170}, {"CL8MSWIN1251", 171},
+    {"WE8MSWIN1252", 178}, {"EL8MSWIN1253", 174}, {"UTF8", 871}, {"AL32UTF8", 873}, {"UTFE", 872},
+    {"AL16UTF16", 2000}, {"AL24UTFFSS", 870}, {"CL8KOI8R", 51}, {"JA16SJIS", 832}, {"ZHS16GBK", 852}};
+
+uint16_t CharsetIdOf(const std::string& s) {
+    for (const auto& c : kCharsets) if (s == c.name) return c.id;
+    int v = std::atoi(s.c_str());
+    return v > 0 ? static_cast<uint16_t>(v) : 873;
+}
+std::string CharsetNameOf(uint16_t id) {
+    for (const auto& c : kCharsets) if (c.id == id) return c.name;
+    return std::to_string(id);
+}
+
+std::string Upper(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+const char* kDefaultVersion = "Oracle Database 10g Enterprise Edition Release 10.2.0.1.0 - Production";
+
+// ---- values copied out of SQLite (undo images)
+struct SavedValue {
+    int type = SQLITE_NULL;
+    int64_t i = 0;
+    double d = 0;
+    std::string s;
+};
+SavedValue Save(sqlite3_value* v) {
+    SavedValue r;
+    r.type = sqlite3_value_type(v);
+    switch (r.type) {
+    case SQLITE_INTEGER: r.i = sqlite3_value_int64(v); break;
+    case SQLITE_FLOAT: r.d = sqlite3_value_double(v); break;
+    case SQLITE_TEXT: r.s.assign(reinterpret_cast<const char*>(sqlite3_value_text(v)), static_cast<size_t>(sqlite3_value_bytes(v))); break;
+    case SQLITE_BLOB: r.s.assign(static_cast<const char*>(sqlite3_value_blob(v)), static_cast<size_t>(sqlite3_value_bytes(v))); break;
+    default: break;
+    }
+    return r;
+}
+void BindSaved(sqlite3_stmt* st, int idx, const SavedValue& v) {
+    switch (v.type) {
+    case SQLITE_INTEGER: sqlite3_bind_int64(st, idx, v.i); break;
+    case SQLITE_FLOAT: sqlite3_bind_double(st, idx, v.d); break;
+    case SQLITE_TEXT: sqlite3_bind_text(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT); break;
+    case SQLITE_BLOB: sqlite3_bind_blob(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT); break;
+    default: sqlite3_bind_null(st, idx);
+    }
+}
+
+struct UndoEntry {
+    std::string table;           // SQLite table name
+    int op = 0;                  // SQLITE_INSERT, SQLITE_DELETE, SQLITE_UPDATE
+    int64_t rowid = 0;           // the row before (delete/update)
+    int64_t newRowid = 0;        // the row after (insert/update)
+    std::vector<SavedValue> old; // before-image (delete/update)
+};
+
+struct RowKey {
+    int64_t obj, row;
+    bool operator==(const RowKey& o) const { return obj == o.obj && row == o.row; }
+};
+struct RowKeyHash {
+    size_t operator()(const RowKey& k) const { return std::hash<int64_t>()(k.obj * 1000003 ^ k.row); }
+};
+
+class SessionImpl;
+
+struct Transaction {
+    SessionImpl* session = nullptr;
+    std::vector<UndoEntry> undo;
+    std::vector<std::pair<std::string, size_t>> savepoints;
+    std::unordered_set<RowKey, RowKeyHash> locks;
+    std::set<int64_t> lockedTables;
+    Transaction* waitingFor = nullptr;
+    bool active = false;
+};
+
+struct Stmt {
+    sqlite3_stmt* s = nullptr;
+    Stmt() = default;
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    ~Stmt() { if (s) sqlite3_finalize(s); }
+    void Reset() { if (s) { sqlite3_finalize(s); s = nullptr; } }
+};
+
+} // namespace
+
+// ======================================================================== Database
+class DatabaseImpl final : public Database, public rt::FunctionHost, public std::enable_shared_from_this<DatabaseImpl> {
+public:
+    explicit DatabaseImpl(std::string dir) : dir_(std::move(dir)) {}
+    ~DatabaseImpl() override;
+
+    void OpenFiles(const DatabaseSettings* settings);
+
+    std::unique_ptr<Session> Logon(std::string_view user, std::string_view password, ConnectMode mode) override;
+    std::unique_ptr<Session> LogonChangingPassword(std::string_view user, std::string_view oldPassword,
+                                                   std::string_view newPassword) override;
+    std::string ServerVersion() const override { return version_; }
+    uint16_t CharsetId() const override { return charset_; }
+    uint16_t NCharsetId() const override { return ncharset_; }
+
+    // FunctionHost
+    std::string DateFormat() override;
+    std::string CurrentUser() override;
+    int64_t CurrentUid() override;
+    std::string Userenv(const std::string& param) override;
+    double NextVal(const std::string& sequence) override;
+    double CurrVal(const std::string& sequence) override;
+    const rt::StoreRule* Rule(int id) override { return id >= 0 && id < static_cast<int>(rules_.size()) ? &rules_[id] : nullptr; }
+    uint16_t CharsetId() override { return charset_; }
+    uint16_t NCharsetId() override { return ncharset_; }
+    double StatementTime() override { return stmtTime_; }
+    int64_t NextRownum(int slot) override;
+
+    // used by sessions and statements (always under mu_)
+    std::mutex mu_;
+    std::condition_variable lockCv_;
+    sqlite3* db_ = nullptr;
+    Catalog cat_;
+    uint64_t catalogVersion_ = 1;
+    SessionImpl* current_ = nullptr;
+    std::vector<int64_t>* rownums_ = nullptr;
+    double stmtTime_ = 0;
+    bool capture_ = true;
+    int64_t lastRowid_ = 0;
+    std::map<int, SessionImpl*> sessions_;
+    int nextSid_ = 1;
+    int serialCounter_ = 1;
+    std::unordered_map<RowKey, Transaction*, RowKeyHash> rowLocks_;
+    std::unordered_map<std::string, int64_t> objOfSql_;
+    std::vector<rt::StoreRule> rules_;
+    std::map<std::string, int> ruleIds_;
+
+    void Exec(const std::string& sql);
+    [[noreturn]] void RaiseSqlite(int rc, const char* context = nullptr);
+    void EnsureTx() { if (sqlite3_get_autocommit(db_)) Exec("BEGIN"); }
+    void SqliteCommit();
+    void LoadCatalog();
+    void Bootstrap();
+    void CreateDictionary();
+    void RefreshRuntimeTables();
+    int RuleFor(const Object& t, const Column& c);
+    int64_t NewObjectId();
+    std::string NewConstraintName();
+    void Touch() { ++catalogVersion_; }
+
+    // transactions
+    void ApplyUndo(Transaction& tx, size_t downTo);
+    void EndTransaction(Transaction& tx, bool commit);
+    void PersistOpenUndo(const Transaction* except);
+    void RecoverUndo();
+    void AcquireRow(Transaction& tx, RowKey key, int waitSeconds, SessionImpl& s);
+    bool OthersLock(const Transaction& tx, int64_t obj) const;
+    void ReleaseLocks(Transaction& tx);
+    static void PreUpdateHook(void* self, sqlite3* db, int op, const char* dbName, const char* table, sqlite3_int64 k1, sqlite3_int64 k2);
+    static int ProgressHandler(void* self);
+
+    // DDL
+    void RunDdl(SessionImpl& s, sql::Statement& st, std::string_view text);
+    void CreateTable(SessionImpl& s, sql::Statement& st, std::string_view text);
+    void AlterTable(SessionImpl& s, sql::Statement& st);
+    void DropObject(SessionImpl& s, sql::Statement& st);
+    void CreateIndex(SessionImpl& s, sql::Statement& st);
+    void CreateSequence(SessionImpl& s, sql::Statement& st, bool alter);
+    void CreateView(SessionImpl& s, sql::Statement& st, std::string_view text);
+    void CreateSynonym(SessionImpl& s, sql::Statement& st);
+    void UserDdl(SessionImpl& s, sql::Statement& st);
+    void Comment(SessionImpl& s, sql::Statement& st);
+    void GrantRevoke(SessionImpl& s, sql::Statement& st);
+    void Truncate(SessionImpl& s, sql::Statement& st);
+    void RenameObject(SessionImpl& s, const std::string& owner, const std::string& from, const std::string& to);
+    void BuildTable(const Object& o);                          // SQLite table, indexes and constraint triggers
+    void BuildTriggers(const std::string& owner, const std::string& table);
+    void DropTriggers(const std::string& owner, const std::string& table);
+    void RebuildTable(const std::string& owner, const std::string& name);
+    void WriteColumns(const Object& o);
+    void ValidateConstraint(const Constraint& c);
+    std::string NameInUse(const std::string& owner, const std::string& name);
+    const Object* TableOf(SessionImpl& s, const sql::ObjectName& n);
+
+    std::string dir_;
+    int lockFd_ = -1;
+    std::string version_ = kDefaultVersion;
+    uint16_t charset_ = 873, ncharset_ = 2000;
+};
+
+namespace {
+std::mutex g_registryMutex;
+std::map<std::string, std::weak_ptr<DatabaseImpl>>& Registry() {
+    static std::map<std::string, std::weak_ptr<DatabaseImpl>> r;
+    return r;
+}
+} // namespace
+
+// ======================================================================== Session
+namespace {
+
+class SessionImpl final : public Session, public TranslateHost {
+public:
+    SessionImpl(std::shared_ptr<DatabaseImpl> db, const User& u, ConnectMode mode) : db_(std::move(db)), user_(u.name), schema_(u.name), mode_(mode) {
+        uid_ = u.id;
+        dba_ = u.dba || mode != ConnectMode::Normal;
+        tx_.session = this;
+    }
+    ~SessionImpl() override;
+
+    std::unique_ptr<Statement> Prepare(std::string_view sql) override;
+    void Commit() override;
+    void Rollback() override;
+    bool InTransaction() const override { return tx_.active && (!tx_.undo.empty() || !tx_.locks.empty()); }
+    void ChangePassword(std::string_view oldPassword, std::string_view newPassword) override;
+    void Interrupt() override {
+        if (!inCall_.load()) return;
+        interrupted_.store(true);
+        db_->lockCv_.notify_all();
+    }
+    const std::string& UserName() const override { return user_; }
+    int SessionId() const override { return sid_; }
+    std::string NlsDateFormat() const override { return dateFormat_; }
+    const EngineError* LogonWarning() const override { return warning_ ? &*warning_ : nullptr; }
+
+    // TranslateHost
+    const Catalog& Cat() const override { return db_->cat_; }
+    const std::string& SchemaName() const override { return schema_; }
+    bool IsDba() const override { return dba_; }
+    uint16_t DbCharsetId() const override { return db_->charset_; }
+    uint16_t DbNCharsetId() const override { return db_->ncharset_; }
+    int RuleFor(const Object& t, const Column& c) override { return db_->RuleFor(t, c); }
+    int NewRownumSlot() override { return rownumSlots_++; }
+
+    std::shared_ptr<DatabaseImpl> db_;
+    std::string user_, schema_;
+    int64_t uid_ = 0;
+    bool dba_ = false;
+    ConnectMode mode_;
+    int sid_ = 0, serial_ = 0;
+    std::optional<EngineError> warning_;
+    Transaction tx_;
+    std::atomic<bool> killed_{false};
+    std::atomic<bool> interrupted_{false};
+    std::atomic<bool> inCall_{false};
+    bool readOnlyCall_ = false;
+    std::string dateFormat_ = "DD-MON-RR";
+    std::map<std::string, double> currval_;
+    int rownumSlots_ = 0;
+    double logonTime_ = 0;
+};
+
+// Everything a call does on the database happens inside one of these.
+class Call {
+public:
+    explicit Call(SessionImpl& s, bool readOnly = false) : s_(s), lock_(s.db_->mu_) {
+        if (s.killed_) Fail(28, "your session has been killed");
+        s.inCall_ = true;
+        s.interrupted_ = false;
+        s.readOnlyCall_ = readOnly;
+        prev_ = s.db_->current_;
+        s.db_->current_ = &s;
+        s.db_->stmtTime_ = rt::Now();
+    }
+    ~Call() {
+        s_.db_->current_ = prev_;
+        s_.inCall_ = false;
+        s_.interrupted_ = false;
+    }
+    std::unique_lock<std::mutex>& Lock() { return lock_; }
+
+private:
+    SessionImpl& s_;
+    std::unique_lock<std::mutex> lock_;
+    SessionImpl* prev_ = nullptr;
+};
+
+} // namespace
+
+// ======================================================================== Database: files and catalog
+void DatabaseImpl::Exec(const std::string& sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        std::string msg = err ? err : sqlite3_errstr(rc);
+        sqlite3_free(err);
+        int code;
+        std::string text;
+        if (rt::ParseOraMessage(msg, code, text)) throw EngineError(code, text);
+        throw EngineError(600, sql::OraMessage(600, "internal error code, arguments: [ocisim], [" + msg + "], [" + sql.substr(0, 200) + "]"));
+    }
+}
+
+void DatabaseImpl::RaiseSqlite(int rc, const char* context) {
+    std::string msg = sqlite3_errmsg(db_);
+    int code;
+    std::string text;
+    if (rt::ParseOraMessage(msg, code, text)) throw EngineError(code, text);
+    if (rc == SQLITE_INTERRUPT) Fail(1013, "user requested cancel of current operation");
+    if (rc == SQLITE_FULL) Fail(1653, "unable to extend table");
+    if (rc == SQLITE_NOMEM) Fail(4030, "out of process memory");
+    throw EngineError(600, sql::OraMessage(600, "internal error code, arguments: [ocisim], [" + msg + "]" + (context ? std::string(", [") + context + "]" : "")));
+}
+
+void DatabaseImpl::SqliteCommit() {
+    if (sqlite3_get_autocommit(db_)) return;
+    Exec("COMMIT");
+}
+
+DatabaseImpl::~DatabaseImpl() {
+    if (db_) {
+        // uncommitted work of sessions still open is rolled back
+        for (auto& [sid, s] : sessions_) { (void)sid; (void)s; }
+        if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db_);
+    }
+    if (lockFd_ >= 0) {
+        flock(lockFd_, LOCK_UN);
+        close(lockFd_);
+    }
+}
+
+static std::map<std::string, std::string> ReadSettings(const std::string& path) {
+    std::map<std::string, std::string> r;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t eq = line.find('=');
+        if (eq == std::string::npos || line[0] == '#') continue;
+        r[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return r;
+}
+
+void DatabaseImpl::OpenFiles(const DatabaseSettings* settings) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(dir_, ec);
+    if (!fs::is_directory(dir_)) Fail(1034, "ORACLE not available");
+    std::string lockPath = dir_ + "/ocisim.lock";
+    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd_ < 0) Fail(1034, "ORACLE not available");
+    if (flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        close(lockFd_);
+        lockFd_ = -1;
+        Fail(1102, "cannot mount database in EXCLUSIVE mode\nThe database in " + dir_ + " is in use by another process");
+    }
+    std::string conf = dir_ + "/ocisim.conf";
+    auto values = ReadSettings(conf);
+    if (settings) {
+        if (!settings->ServerVersion.empty()) values["version"] = settings->ServerVersion;
+        if (!settings->CharacterSet.empty()) values["charset"] = settings->CharacterSet;
+        if (!settings->NationalCharacterSet.empty()) values["ncharset"] = settings->NationalCharacterSet;
+    }
+    if (values["version"].empty()) values["version"] = kDefaultVersion;
+    if (values["charset"].empty()) values["charset"] = "AL32UTF8";
+    if (values["ncharset"].empty()) values["ncharset"] = "AL16UTF16";
+    bool fresh = !fs::exists(dir_ + "/database.db");
+    if (fresh || settings) {
+        std::ofstream out(conf, std::ios::trunc);
+        out << "# ocisim database settings\nversion=" << values["version"] << "\ncharset=" << values["charset"]
+            << "\nncharset=" << values["ncharset"] << "\n";
+    }
+    version_ = values["version"];
+    charset_ = CharsetIdOf(values["charset"]);
+    ncharset_ = CharsetIdOf(values["ncharset"]);
+
+    int rc = sqlite3_open_v2((dir_ + "/database.db").c_str(), &db_,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) Fail(1034, "ORACLE not available");
+    sqlite3_extended_result_codes(db_, 0);
+    rt::RegisterFunctions(db_, this);
+    Exec("PRAGMA journal_mode=WAL");
+    Exec("PRAGMA synchronous=NORMAL");
+    Exec("PRAGMA case_sensitive_like=ON");
+    Exec("PRAGMA foreign_keys=OFF");
+    Exec("PRAGMA cache_size=-32000");
+    Exec("PRAGMA temp_store=MEMORY");
+    sqlite3_preupdate_hook(db_, &DatabaseImpl::PreUpdateHook, this);
+    sqlite3_progress_handler(db_, 1000, &DatabaseImpl::ProgressHandler, this);
+    if (fresh) {
+        capture_ = false;
+        Exec("BEGIN");
+        Bootstrap();
+        Exec("COMMIT");
+        capture_ = true;
+    }
+    LoadCatalog();
+    RecoverUndo();
+    RefreshRuntimeTables();
+}
+
+int64_t DatabaseImpl::NewObjectId() {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db_, "SELECT coalesce(max(object_id), 0) + 1 FROM ocs_objects", -1, &st, nullptr);
+    int64_t id = 1;
+    if (sqlite3_step(st) == SQLITE_ROW) id = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return std::max<int64_t>(id, 51000);
+}
+
+std::string DatabaseImpl::NewConstraintName() {
+    Exec("UPDATE ocs_meta SET value = value + 1 WHERE key = 'constraint'");
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db_, "SELECT value FROM ocs_meta WHERE key = 'constraint'", -1, &st, nullptr);
+    int64_t n = 5000;
+    if (sqlite3_step(st) == SQLITE_ROW) n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    char b[32];
+    std::snprintf(b, sizeof b, "SYS_C%06lld", static_cast<long long>(n));
+    return b;
+}
+
+namespace {
+
+std::string ColText(sqlite3_stmt* st, int i) {
+    const unsigned char* t = sqlite3_column_text(st, i);
+    return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+}
+
+struct Query {
+    sqlite3_stmt* st = nullptr;
+    Query(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
+            throw EngineError(600, sql::OraMessage(600, std::string("internal error code, arguments: [ocisim], [") + sqlite3_errmsg(db) + "]"));
+    }
+    ~Query() { sqlite3_finalize(st); }
+    bool Next() { return sqlite3_step(st) == SQLITE_ROW; }
+    std::string S(int i) { return ColText(st, i); }
+    int64_t I(int i) { return sqlite3_column_int64(st, i); }
+    double D(int i) { return sqlite3_column_double(st, i); }
+    Query& Bind(int i, const std::string& v) { sqlite3_bind_text(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT); return *this; }
+    Query& Bind(int i, int64_t v) { sqlite3_bind_int64(st, i, v); return *this; }
+    Query& BindD(int i, double v) { sqlite3_bind_double(st, i, v); return *this; }
+    Query& BindNull(int i) { sqlite3_bind_null(st, i); return *this; }
+    void Run(sqlite3* db) {
+        int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+            std::string msg = sqlite3_errmsg(db);
+            int code;
+            std::string text;
+            if (rt::ParseOraMessage(msg, code, text)) throw EngineError(code, text);
+            throw EngineError(600, sql::OraMessage(600, "internal error code, arguments: [ocisim], [" + msg + "]"));
+        }
+        sqlite3_reset(st);
+    }
+};
+
+} // namespace
+
+void DatabaseImpl::LoadCatalog() {
+    cat_ = Catalog();
+    objOfSql_.clear();
+    {
+        Query q(db_, "SELECT user_id, username, password, account_status, is_dba, created FROM ocs_users");
+        while (q.Next()) {
+            User u;
+            u.id = q.I(0);
+            u.name = q.S(1);
+            u.password = q.S(2);
+            u.status = q.S(3);
+            u.dba = q.I(4) != 0;
+            u.created = q.D(5);
+            cat_.users[u.name] = u;
+        }
+    }
+    {
+        Query q(db_, "SELECT object_id, owner, object_name, object_type, status, sql_name, created, last_ddl FROM ocs_objects");
+        while (q.Next()) {
+            Object o;
+            o.id = q.I(0);
+            o.owner = q.S(1);
+            o.name = q.S(2);
+            o.type = q.S(3);
+            o.status = q.S(4);
+            o.sqlName = q.S(5);
+            o.created = q.D(6);
+            o.lastDdl = q.D(7);
+            if (o.type == "INDEX") continue;
+            cat_.objects[{o.owner, o.name}] = o;
+        }
+    }
+    std::map<int64_t, Object*> byId;
+    for (auto& [k, o] : cat_.objects) {
+        byId[o.id] = &o;
+        if (!o.sqlName.empty()) objOfSql_[o.sqlName] = o.id;
+    }
+    {
+        Query q(db_, "SELECT object_id, column_name, ora_type, byte_size, char_size, char_used, prec, scale, nullable, csform, "
+                     "data_type, data_length, data_default FROM ocs_columns ORDER BY object_id, column_id");
+        while (q.Next()) {
+            auto it = byId.find(q.I(0));
+            if (it == byId.end()) continue;
+            Column c;
+            c.name = q.S(1);
+            c.info.Name = c.name;
+            c.info.DataType = static_cast<OraType>(q.I(2));
+            c.info.ByteSize = static_cast<uint32_t>(q.I(3));
+            c.info.CharSize = static_cast<uint32_t>(q.I(4));
+            c.info.CharUsed = q.I(5) != 0;
+            c.info.Precision = static_cast<int16_t>(q.I(6));
+            c.info.Scale = static_cast<int8_t>(q.I(7));
+            c.info.Nullable = q.I(8) != 0;
+            c.info.CharsetForm = static_cast<uint8_t>(q.I(9));
+            c.info.CharsetId = c.info.CharsetForm == 2 ? ncharset_ : c.info.CharsetForm == 1 ? charset_ : 0;
+            c.typeText = q.S(10);
+            c.dataLength = static_cast<int>(q.I(11));
+            c.defaultText = q.S(12);
+            it->second->cols.push_back(c);
+        }
+    }
+    {
+        Query q(db_, "SELECT owner, synonym_name, table_owner, table_name FROM ocs_synonyms");
+        while (q.Next()) {
+            auto it = cat_.objects.find({q.S(0), q.S(1)});
+            if (it == cat_.objects.end()) continue;
+            it->second.synOwner = q.S(2);
+            it->second.synName = q.S(3);
+        }
+    }
+    {
+        Query q(db_, "SELECT owner, view_name, text FROM ocs_views");
+        while (q.Next()) {
+            auto it = cat_.objects.find({q.S(0), q.S(1)});
+            if (it != cat_.objects.end()) it->second.viewText = q.S(2);
+        }
+    }
+    {
+        Query q(db_, "SELECT owner, constraint_name, constraint_type, table_name, search_condition, r_owner, r_constraint_name, "
+                     "delete_rule, generated, not_null, status FROM ocs_constraints");
+        while (q.Next()) {
+            Constraint c;
+            c.owner = q.S(0);
+            c.name = q.S(1);
+            c.type = q.S(2).empty() ? 'C' : q.S(2)[0];
+            c.table = q.S(3);
+            c.search = q.S(4);
+            c.rOwner = q.S(5);
+            c.rName = q.S(6);
+            c.deleteRule = q.S(7);
+            c.generated = q.S(8) == "GENERATED NAME";
+            c.notNull = q.I(9) != 0;
+            c.status = q.S(10);
+            cat_.constraints.push_back(c);
+        }
+        Query cc(db_, "SELECT owner, constraint_name, column_name FROM ocs_cons_columns ORDER BY owner, constraint_name, position");
+        while (cc.Next()) {
+            for (auto& c : cat_.constraints)
+                if (c.owner == cc.S(0) && c.name == cc.S(1)) { c.cols.push_back(cc.S(2)); break; }
+        }
+    }
+    {
+        Query q(db_, "SELECT owner, index_name, table_owner, table_name, uniqueness FROM ocs_indexes");
+        while (q.Next()) {
+            Index i;
+            i.owner = q.S(0);
+            i.name = q.S(1);
+            i.tableOwner = q.S(2);
+            i.table = q.S(3);
+            i.unique = q.S(4) == "UNIQUE";
+            cat_.indexes.push_back(i);
+        }
+        Query ic(db_, "SELECT index_owner, index_name, column_name FROM ocs_ind_columns ORDER BY index_owner, index_name, column_position");
+        while (ic.Next()) {
+            for (auto& i : cat_.indexes)
+                if (i.owner == ic.S(0) && i.name == ic.S(1)) { i.cols.push_back(ic.S(2)); break; }
+        }
+    }
+    {
+        Query q(db_, "SELECT grantee, owner, table_name, privilege FROM ocs_grants");
+        while (q.Next()) cat_.grants.emplace_back(q.S(0), q.S(1), q.S(2), q.S(3));
+    }
+    Touch();
+}
+
+int DatabaseImpl::RuleFor(const Object& t, const Column& c) {
+    std::string key = t.sqlName + "|" + c.name + "|" + std::to_string(static_cast<int>(c.info.DataType)) + "|" +
+                      std::to_string(c.info.CharSize) + "|" + std::to_string(c.info.CharUsed) + "|" +
+                      std::to_string(c.info.Precision) + "|" + std::to_string(c.info.Scale) + "|" + std::to_string(c.dataLength);
+    auto it = ruleIds_.find(key);
+    if (it != ruleIds_.end()) return it->second;
+    rt::StoreRule r;
+    r.owner = t.owner;
+    r.table = t.name;
+    r.column = c.name;
+    switch (c.info.DataType) {
+    case OraType::Varchar2: r.kind = rt::StoreRule::VarChar; break;
+    case OraType::Char: r.kind = rt::StoreRule::Char; break;
+    case OraType::Number:
+        r.kind = rt::StoreRule::Number;
+        r.precision = c.info.Precision;
+        r.scale = c.info.Scale;
+        r.isFloat = c.info.Scale == -127;
+        break;
+    case OraType::BinaryFloat:
+    case OraType::BinaryDouble:
+        r.kind = rt::StoreRule::Number;
+        r.isFloat = true;
+        break;
+    case OraType::Date:
+    case OraType::Timestamp: r.kind = rt::StoreRule::Date; break;
+    case OraType::Raw: r.kind = rt::StoreRule::Raw; r.length = static_cast<int>(c.info.ByteSize); break;
+    case OraType::LongRaw:
+    case OraType::Blob: r.kind = rt::StoreRule::Raw; r.length = 0; break;
+    default: r.kind = rt::StoreRule::Other;
+    }
+    if (r.kind == rt::StoreRule::VarChar || r.kind == rt::StoreRule::Char) {
+        r.charSemantics = c.info.CharUsed || c.info.CharsetForm == 2;
+        r.length = r.charSemantics ? static_cast<int>(c.info.CharSize) : static_cast<int>(c.dataLength);
+    }
+    rules_.push_back(r);
+    int id = static_cast<int>(rules_.size() - 1);
+    ruleIds_[key] = id;
+    return id;
+}
+
+// ---- the catalog tables, the dictionary views and the demo schema of a new database
+void DatabaseImpl::Bootstrap() {
+    Exec(R"(
+CREATE TABLE ocs_meta(key TEXT PRIMARY KEY, value);
+INSERT INTO ocs_meta VALUES ('constraint', 5000);
+CREATE TABLE ocs_users(user_id INTEGER PRIMARY KEY, username TEXT UNIQUE, password TEXT, account_status TEXT,
+  is_dba INTEGER, created REAL, expiry_date REAL, lock_date REAL);
+CREATE TABLE ocs_objects(object_id INTEGER PRIMARY KEY, owner TEXT, object_name TEXT, object_type TEXT, status TEXT,
+  sql_name TEXT, created REAL, last_ddl REAL, temporary TEXT DEFAULT 'N');
+CREATE INDEX ocs_objects_name ON ocs_objects(owner, object_name);
+CREATE TABLE ocs_columns(object_id INTEGER, column_id INTEGER, column_name TEXT, ora_type INTEGER, byte_size INTEGER,
+  char_size INTEGER, char_used INTEGER, prec INTEGER, scale INTEGER, nullable INTEGER, csform INTEGER, data_type TEXT,
+  data_length INTEGER, data_precision INTEGER, data_scale INTEGER, data_default TEXT, PRIMARY KEY(object_id, column_id));
+CREATE TABLE ocs_constraints(owner TEXT, constraint_name TEXT, constraint_type TEXT, table_name TEXT, search_condition TEXT,
+  r_owner TEXT, r_constraint_name TEXT, delete_rule TEXT, status TEXT DEFAULT 'ENABLED', generated TEXT, not_null INTEGER DEFAULT 0,
+  last_change REAL, PRIMARY KEY(owner, constraint_name));
+CREATE TABLE ocs_cons_columns(owner TEXT, constraint_name TEXT, table_name TEXT, column_name TEXT, position INTEGER);
+CREATE TABLE ocs_indexes(owner TEXT, index_name TEXT, table_owner TEXT, table_name TEXT, uniqueness TEXT, PRIMARY KEY(owner, index_name));
+CREATE TABLE ocs_ind_columns(index_owner TEXT, index_name TEXT, table_owner TEXT, table_name TEXT, column_name TEXT,
+  column_position INTEGER, descend TEXT);
+CREATE TABLE ocs_sequences(owner TEXT, sequence_name TEXT, min_value REAL, max_value REAL, increment_by REAL, cycle_flag TEXT,
+  cache_size INTEGER, last_number REAL, PRIMARY KEY(owner, sequence_name));
+CREATE TABLE ocs_synonyms(owner TEXT, synonym_name TEXT, table_owner TEXT, table_name TEXT, db_link TEXT, PRIMARY KEY(owner, synonym_name));
+CREATE TABLE ocs_views(owner TEXT, view_name TEXT, text TEXT, PRIMARY KEY(owner, view_name));
+CREATE TABLE ocs_comments(owner TEXT, table_name TEXT, column_name TEXT, comments TEXT);
+CREATE TABLE ocs_grants(grantee TEXT, owner TEXT, table_name TEXT, privilege TEXT, grantor TEXT);
+CREATE TABLE ocs_sys_privs(grantee TEXT, privilege TEXT);
+CREATE TABLE ocs_undo(seq INTEGER PRIMARY KEY, tbl TEXT, op INTEGER, row_id INTEGER, new_rowid INTEGER, vals BLOB);
+CREATE TABLE ocs_version(banner TEXT);
+CREATE TABLE ocs_nls(parameter TEXT, value TEXT);
+CREATE TABLE ocs_source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);
+CREATE TABLE ocs_errors(owner TEXT, name TEXT, type TEXT, sequence INTEGER, line INTEGER, position INTEGER, text TEXT);
+)");
+    double now = rt::Now();
+    struct U { int id; const char* name; const char* pw; int dba; };
+    const U users[] = {{0, "SYS", "CHANGE_ON_INSTALL", 1}, {5, "SYSTEM", "MANAGER", 1}, {54, "SCOTT", "TIGER", 0}};
+    for (const auto& u : users) {
+        Query q(db_, "INSERT INTO ocs_users VALUES (?, ?, ?, 'OPEN', ?, ?, NULL, NULL)");
+        q.Bind(1, static_cast<int64_t>(u.id)).Bind(2, std::string(u.name)).Bind(3, std::string(u.pw)).Bind(4, static_cast<int64_t>(u.dba)).BindD(5, now);
+        q.Run(db_);
+    }
+    Exec("INSERT INTO ocs_users VALUES (1, 'PUBLIC', NULL, 'OPEN', 0, " + std::to_string(now) + ", NULL, NULL)");
+    CreateDictionary();
+    LoadCatalog();
+    // the classic demo schema, through the engine's own SQL
+    auto self = std::static_pointer_cast<DatabaseImpl>(shared_from_this());
+    User scott = cat_.users["SCOTT"];
+    SessionImpl s(self, scott, ConnectMode::Normal);
+    const char* demo[] = {
+        "CREATE TABLE DEPT (DEPTNO NUMBER(2) CONSTRAINT PK_DEPT PRIMARY KEY, DNAME VARCHAR2(14), LOC VARCHAR2(13))",
+        "CREATE TABLE EMP (EMPNO NUMBER(4) CONSTRAINT PK_EMP PRIMARY KEY, ENAME VARCHAR2(10), JOB VARCHAR2(9), MGR NUMBER(4), "
+        "HIREDATE DATE, SAL NUMBER(7,2), COMM NUMBER(7,2), DEPTNO NUMBER(2) CONSTRAINT FK_DEPTNO REFERENCES DEPT)",
+        "CREATE TABLE BONUS (ENAME VARCHAR2(10), JOB VARCHAR2(9), SAL NUMBER, COMM NUMBER)",
+        "CREATE TABLE SALGRADE (GRADE NUMBER, LOSAL NUMBER, HISAL NUMBER)",
+    };
+    for (const char* d : demo) {
+        auto st = sql::Parse(d);
+        CreateTable(s, *st, d);
+        LoadCatalog();
+    }
+    const char* rows[] = {
+        "INSERT INTO DEPT VALUES (10,'ACCOUNTING','NEW YORK')", "INSERT INTO DEPT VALUES (20,'RESEARCH','DALLAS')",
+        "INSERT INTO DEPT VALUES (30,'SALES','CHICAGO')", "INSERT INTO DEPT VALUES (40,'OPERATIONS','BOSTON')",
+        "INSERT INTO EMP VALUES (7369,'SMITH','CLERK',7902,TO_DATE('17-12-1980','DD-MM-YYYY'),800,NULL,20)",
+        "INSERT INTO EMP VALUES (7499,'ALLEN','SALESMAN',7698,TO_DATE('20-2-1981','DD-MM-YYYY'),1600,300,30)",
+        "INSERT INTO EMP VALUES (7521,'WARD','SALESMAN',7698,TO_DATE('22-2-1981','DD-MM-YYYY'),1250,500,30)",
+        "INSERT INTO EMP VALUES (7566,'JONES','MANAGER',7839,TO_DATE('2-4-1981','DD-MM-YYYY'),2975,NULL,20)",
+        "INSERT INTO EMP VALUES (7654,'MARTIN','SALESMAN',7698,TO_DATE('28-9-1981','DD-MM-YYYY'),1250,1400,30)",
+        "INSERT INTO EMP VALUES (7698,'BLAKE','MANAGER',7839,TO_DATE('1-5-1981','DD-MM-YYYY'),2850,NULL,30)",
+        "INSERT INTO EMP VALUES (7782,'CLARK','MANAGER',7839,TO_DATE('9-6-1981','DD-MM-YYYY'),2450,NULL,10)",
+        "INSERT INTO EMP VALUES (7788,'SCOTT','ANALYST',7566,TO_DATE('13-7-1987','DD-MM-YYYY'),3000,NULL,20)",
+        "INSERT INTO EMP VALUES (7839,'KING','PRESIDENT',NULL,TO_DATE('17-11-1981','DD-MM-YYYY'),5000,NULL,10)",
+        "INSERT INTO EMP VALUES (7844,'TURNER','SALESMAN',7698,TO_DATE('8-9-1981','DD-MM-YYYY'),1500,0,30)",
+        "INSERT INTO EMP VALUES (7876,'ADAMS','CLERK',7788,TO_DATE('13-7-1987','DD-MM-YYYY'),1100,NULL,20)",
+        "INSERT INTO EMP VALUES (7900,'JAMES','CLERK',7698,TO_DATE('3-12-1981','DD-MM-YYYY'),950,NULL,30)",
+        "INSERT INTO EMP VALUES (7902,'FORD','ANALYST',7566,TO_DATE('3-12-1981','DD-MM-YYYY'),3000,NULL,20)",
+        "INSERT INTO EMP VALUES (7934,'MILLER','CLERK',7782,TO_DATE('23-1-1982','DD-MM-YYYY'),1300,NULL,10)",
+        "INSERT INTO SALGRADE VALUES (1,700,1200)", "INSERT INTO SALGRADE VALUES (2,1201,1400)",
+        "INSERT INTO SALGRADE VALUES (3,1401,2000)", "INSERT INTO SALGRADE VALUES (4,2001,3000)",
+        "INSERT INTO SALGRADE VALUES (5,3001,9999)",
+    };
+    SessionImpl* prev = current_;
+    current_ = &s;
+    for (const char* r : rows) {
+        auto st = sql::Parse(r);
+        auto ph = sql::FindPlaceholders(r);
+        Translated t = Translate(s, *st, r, ph);
+        Exec(t.sql);
+    }
+    current_ = prev;
+    s.db_.reset();
+}
+
+namespace {
+
+// Dictionary views: name, columns ("NAME:type" with V<n> VARCHAR2(n), N NUMBER, D DATE, L LONG), body.
+struct DictView { const char* name; const char* cols; const char* body; const char* userOf; };
+
+const DictView kViews[] = {
+    {"DUAL", nullptr, nullptr, nullptr},
+    {"ALL_USERS", "USERNAME:V30,USER_ID:N,CREATED:D", "SELECT username, user_id, created FROM ocs_users WHERE username <> 'PUBLIC'", nullptr},
+    {"DBA_USERS", "USERNAME:V30,USER_ID:N,PASSWORD:V30,ACCOUNT_STATUS:V32,LOCK_DATE:D,EXPIRY_DATE:D,DEFAULT_TABLESPACE:V30,TEMPORARY_TABLESPACE:V30,CREATED:D,PROFILE:V30",
+     "SELECT username, user_id, NULL, account_status, lock_date, expiry_date, 'USERS', 'TEMP', created, 'DEFAULT' FROM ocs_users WHERE username <> 'PUBLIC'", nullptr},
+    {"USER_USERS", "USERNAME:V30,USER_ID:N,ACCOUNT_STATUS:V32,LOCK_DATE:D,EXPIRY_DATE:D,DEFAULT_TABLESPACE:V30,TEMPORARY_TABLESPACE:V30,CREATED:D",
+     "SELECT username, user_id, account_status, lock_date, expiry_date, 'USERS', 'TEMP', created FROM ocs_users WHERE username = ora_user()", nullptr},
+    {"ALL_OBJECTS", "OWNER:V30,OBJECT_NAME:V128,SUBOBJECT_NAME:V30,OBJECT_ID:N,DATA_OBJECT_ID:N,OBJECT_TYPE:V19,CREATED:D,LAST_DDL_TIME:D,TIMESTAMP:V19,STATUS:V7,TEMPORARY:V1,GENERATED:V1,SECONDARY:V1",
+     "SELECT owner, object_name, NULL, object_id, CASE WHEN object_type IN ('TABLE','INDEX') THEN object_id END, object_type, created, last_ddl, "
+     "ora_to_char_date(created, 'YYYY-MM-DD:HH24:MI:SS'), status, temporary, 'N', 'N' FROM ocs_objects", "USER_OBJECTS"},
+    {"ALL_TABLES", "OWNER:V30,TABLE_NAME:V30,TABLESPACE_NAME:V30,CLUSTER_NAME:V30,IOT_NAME:V30,STATUS:V8,PCT_FREE:N,NUM_ROWS:N,BLOCKS:N,AVG_ROW_LEN:N,LAST_ANALYZED:D,TEMPORARY:V1,NESTED:V3,PARTITIONED:V3,IOT_TYPE:V12,DURATION:V15",
+     "SELECT owner, object_name, 'USERS', NULL, NULL, 'VALID', 10, NULL, NULL, NULL, NULL, temporary, 'NO', 'NO', NULL, NULL FROM ocs_objects WHERE object_type = 'TABLE'", "USER_TABLES"},
+    {"ALL_VIEWS", "OWNER:V30,VIEW_NAME:V30,TEXT_LENGTH:N,TEXT:L", "SELECT owner, view_name, length(text), text FROM ocs_views", "USER_VIEWS"},
+    {"ALL_TAB_COLUMNS", "OWNER:V30,TABLE_NAME:V30,COLUMN_NAME:V30,DATA_TYPE:V106,DATA_TYPE_MOD:V3,DATA_TYPE_OWNER:V30,DATA_LENGTH:N,DATA_PRECISION:N,DATA_SCALE:N,NULLABLE:V1,COLUMN_ID:N,DEFAULT_LENGTH:N,DATA_DEFAULT:L,CHAR_LENGTH:N,CHAR_USED:V1",
+     "SELECT o.owner, o.object_name, c.column_name, c.data_type, NULL, NULL, c.data_length, c.data_precision, c.data_scale, "
+     "CASE WHEN c.nullable THEN 'Y' ELSE 'N' END, c.column_id, length(c.data_default), c.data_default, "
+     "CASE WHEN c.csform > 0 THEN c.char_size ELSE 0 END, CASE WHEN c.csform = 0 THEN NULL WHEN c.char_used THEN 'C' ELSE 'B' END "
+     "FROM ocs_objects o JOIN ocs_columns c ON c.object_id = o.object_id WHERE o.object_type IN ('TABLE', 'VIEW')", "USER_TAB_COLUMNS"},
+    {"ALL_CONSTRAINTS", "OWNER:V30,CONSTRAINT_NAME:V30,CONSTRAINT_TYPE:V1,TABLE_NAME:V30,SEARCH_CONDITION:L,R_OWNER:V30,R_CONSTRAINT_NAME:V30,DELETE_RULE:V9,STATUS:V8,DEFERRABLE:V14,DEFERRED:V9,VALIDATED:V13,GENERATED:V14,BAD:V3,RELY:V4,LAST_CHANGE:D,INDEX_OWNER:V30,INDEX_NAME:V30",
+     "SELECT owner, constraint_name, constraint_type, table_name, search_condition, r_owner, r_constraint_name, "
+     "CASE WHEN constraint_type = 'R' THEN delete_rule END, status, 'NOT DEFERRABLE', 'IMMEDIATE', 'VALIDATED', generated, NULL, NULL, last_change, "
+     "CASE WHEN constraint_type IN ('P','U') THEN owner END, CASE WHEN constraint_type IN ('P','U') THEN constraint_name END FROM ocs_constraints", "USER_CONSTRAINTS"},
+    {"ALL_CONS_COLUMNS", "OWNER:V30,CONSTRAINT_NAME:V30,TABLE_NAME:V30,COLUMN_NAME:V4000,POSITION:N",
+     "SELECT owner, constraint_name, table_name, column_name, CASE WHEN (SELECT constraint_type FROM ocs_constraints k WHERE k.owner = cc.owner AND k.constraint_name = cc.constraint_name) = 'C' THEN NULL ELSE position END FROM ocs_cons_columns cc", "USER_CONS_COLUMNS"},
+    {"ALL_SYNONYMS", "OWNER:V30,SYNONYM_NAME:V30,TABLE_OWNER:V30,TABLE_NAME:V30,DB_LINK:V128",
+     "SELECT owner, synonym_name, table_owner, table_name, db_link FROM ocs_synonyms", "USER_SYNONYMS"},
+    {"ALL_SEQUENCES", "SEQUENCE_OWNER:V30,SEQUENCE_NAME:V30,MIN_VALUE:N,MAX_VALUE:N,INCREMENT_BY:N,CYCLE_FLAG:V1,ORDER_FLAG:V1,CACHE_SIZE:N,LAST_NUMBER:N",
+     "SELECT owner, sequence_name, min_value, max_value, increment_by, cycle_flag, 'N', cache_size, last_number FROM ocs_sequences", "USER_SEQUENCES"},
+    {"ALL_INDEXES", "OWNER:V30,INDEX_NAME:V30,INDEX_TYPE:V27,TABLE_OWNER:V30,TABLE_NAME:V30,TABLE_TYPE:V11,UNIQUENESS:V9,TABLESPACE_NAME:V30,STATUS:V8",
+     "SELECT owner, index_name, 'NORMAL', table_owner, table_name, 'TABLE', uniqueness, 'USERS', 'VALID' FROM ocs_indexes", "USER_INDEXES"},
+    {"ALL_IND_COLUMNS", "INDEX_OWNER:V30,INDEX_NAME:V30,TABLE_OWNER:V30,TABLE_NAME:V30,COLUMN_NAME:V4000,COLUMN_POSITION:N,COLUMN_LENGTH:N,DESCEND:V4",
+     "SELECT index_owner, index_name, table_owner, table_name, column_name, column_position, 22, descend FROM ocs_ind_columns", "USER_IND_COLUMNS"},
+    {"ALL_TAB_COMMENTS", "OWNER:V30,TABLE_NAME:V30,TABLE_TYPE:V11,COMMENTS:V4000",
+     "SELECT o.owner, o.object_name, o.object_type, (SELECT comments FROM ocs_comments c WHERE c.owner = o.owner AND c.table_name = o.object_name AND c.column_name IS NULL) "
+     "FROM ocs_objects o WHERE o.object_type IN ('TABLE', 'VIEW')", "USER_TAB_COMMENTS"},
+    {"ALL_COL_COMMENTS", "OWNER:V30,TABLE_NAME:V30,COLUMN_NAME:V30,COMMENTS:V4000",
+     "SELECT o.owner, o.object_name, c.column_name, (SELECT comments FROM ocs_comments m WHERE m.owner = o.owner AND m.table_name = o.object_name AND m.column_name = c.column_name) "
+     "FROM ocs_objects o JOIN ocs_columns c ON c.object_id = o.object_id WHERE o.object_type IN ('TABLE', 'VIEW')", "USER_COL_COMMENTS"},
+    {"ALL_TAB_PRIVS", "GRANTOR:V30,GRANTEE:V30,TABLE_SCHEMA:V30,TABLE_NAME:V30,PRIVILEGE:V40,GRANTABLE:V3",
+     "SELECT grantor, grantee, owner, table_name, privilege, 'NO' FROM ocs_grants", nullptr},
+    {"ALL_SOURCE", "OWNER:V30,NAME:V30,TYPE:V12,LINE:N,TEXT:V4000", "SELECT owner, name, type, line, text FROM ocs_source", "USER_SOURCE"},
+    {"ALL_ERRORS", "OWNER:V30,NAME:V30,TYPE:V12,SEQUENCE:N,LINE:N,POSITION:N,TEXT:V4000",
+     "SELECT owner, name, type, sequence, line, position, text FROM ocs_errors", "USER_ERRORS"},
+    {"V_$VERSION", "BANNER:V64", "SELECT banner FROM ocs_version", nullptr},
+    {"NLS_DATABASE_PARAMETERS", "PARAMETER:V30,VALUE:V40", "SELECT parameter, value FROM ocs_nls", nullptr},
+    {"NLS_SESSION_PARAMETERS", "PARAMETER:V30,VALUE:V40",
+     "SELECT parameter, CASE parameter WHEN 'NLS_DATE_FORMAT' THEN ora_userenv('USERENV','NLS_DATE_FORMAT') ELSE value END FROM ocs_nls "
+     "WHERE parameter NOT IN ('NLS_CHARACTERSET', 'NLS_NCHAR_CHARACTERSET', 'NLS_RDBMS_VERSION')", nullptr},
+    {"NLS_INSTANCE_PARAMETERS", "PARAMETER:V30,VALUE:V40", "SELECT parameter, value FROM ocs_nls WHERE parameter NOT IN ('NLS_CHARACTERSET', 'NLS_NCHAR_CHARACTERSET', 'NLS_RDBMS_VERSION')", nullptr},
+    {"V_$SESSION", "SADDR:V16,SID:N,SERIAL#:N,AUDSID:N,USER#:N,USERNAME:V30,COMMAND:N,STATUS:V8,SCHEMANAME:V30,OSUSER:V30,PROCESS:V12,MACHINE:V64,TERMINAL:V30,PROGRAM:V48,TYPE:V10,LOGON_TIME:D,MODULE:V48,ACTION:V32,CLIENT_INFO:V64",
+     "SELECT printf('%016X', sid), sid, serial, sid, user_id, username, 0, status, schemaname, osuser, '1234', machine, 'pts/0', program, 'USER', logon_time, NULL, NULL, NULL FROM temp.ocs_sessions", nullptr},
+    {"SESSION_ROLES", "ROLE:V30", "SELECT 'CONNECT' UNION ALL SELECT 'RESOURCE' UNION ALL SELECT 'DBA' WHERE (SELECT is_dba FROM ocs_users WHERE username = ora_user())", nullptr},
+    {"USER_ROLE_PRIVS", "USERNAME:V30,GRANTED_ROLE:V30,ADMIN_OPTION:V3,DEFAULT_ROLE:V3,OS_GRANTED:V3",
+     "SELECT ora_user(), 'CONNECT', 'NO', 'YES', 'NO' UNION ALL SELECT ora_user(), 'RESOURCE', 'NO', 'YES', 'NO' UNION ALL "
+     "SELECT ora_user(), 'DBA', 'NO', 'YES', 'NO' WHERE (SELECT is_dba FROM ocs_users WHERE username = ora_user())", nullptr},
+};
+
+ColumnInfo DictType(const std::string& spec, uint16_t cs, std::string& typeText, int& dataLength) {
+    ColumnInfo c;
+    if (spec[0] == 'V') {
+        int n = std::atoi(spec.c_str() + 1);
+        c.DataType = OraType::Varchar2;
+        c.ByteSize = static_cast<uint32_t>(n);
+        c.CharSize = static_cast<uint32_t>(n);
+        c.CharsetForm = 1;
+        c.CharsetId = cs;
+        typeText = "VARCHAR2";
+        dataLength = n;
+    } else if (spec[0] == 'N') {
+        c.DataType = OraType::Number;
+        c.ByteSize = 22;
+        c.Scale = -127;
+        typeText = "NUMBER";
+        dataLength = 22;
+    } else if (spec[0] == 'D') {
+        c.DataType = OraType::Date;
+        c.ByteSize = 7;
+        typeText = "DATE";
+        dataLength = 7;
+    } else {
+        c.DataType = OraType::Long;
+        c.ByteSize = 0;
+        c.CharsetForm = 1;
+        c.CharsetId = cs;
+        typeText = "LONG";
+        dataLength = 0;
+    }
+    return c;
+}
+
+} // namespace
+
+void DatabaseImpl::CreateDictionary() {
+    Exec("CREATE TABLE \"SYS.DUAL\" (\"DUMMY\" TEXT)");
+    Exec("INSERT INTO \"SYS.DUAL\" VALUES ('X')");
+    double now = rt::Now();
+    int64_t id = 100;
+    auto addObject = [&](const std::string& owner, const std::string& name, const std::string& type, const std::string& sqlName) {
+        Query q(db_, "INSERT INTO ocs_objects(object_id, owner, object_name, object_type, status, sql_name, created, last_ddl) VALUES (?,?,?,?,'VALID',?,?,?)");
+        q.Bind(1, ++id).Bind(2, owner).Bind(3, name).Bind(4, type).Bind(5, sqlName).BindD(6, now).BindD(7, now);
+        q.Run(db_);
+        return id;
+    };
+    auto addColumns = [&](int64_t obj, const std::vector<std::pair<std::string, std::string>>& cols) {
+        int pos = 0;
+        for (const auto& [name, spec] : cols) {
+            std::string typeText;
+            int len = 0;
+            ColumnInfo c = DictType(spec, charset_, typeText, len);
+            Query q(db_, "INSERT INTO ocs_columns VALUES (?,?,?,?,?,?,0,?,?,1,?,?,?,NULL,NULL,NULL)");
+            q.Bind(1, obj).Bind(2, static_cast<int64_t>(++pos)).Bind(3, name).Bind(4, static_cast<int64_t>(c.DataType))
+                .Bind(5, static_cast<int64_t>(c.ByteSize)).Bind(6, static_cast<int64_t>(c.CharSize)).Bind(7, static_cast<int64_t>(c.Precision))
+                .Bind(8, static_cast<int64_t>(c.Scale)).Bind(9, static_cast<int64_t>(c.CharsetForm)).Bind(10, typeText).Bind(11, static_cast<int64_t>(len));
+            q.Run(db_);
+        }
+    };
+    auto publicSynonym = [&](const std::string& name, const std::string& target) {
+        addObject("PUBLIC", name, "SYNONYM", "");
+        Query q(db_, "INSERT INTO ocs_synonyms VALUES ('PUBLIC', ?, 'SYS', ?, NULL)");
+        q.Bind(1, name).Bind(2, target);
+        q.Run(db_);
+    };
+    for (const auto& v : kViews) {
+        std::string name = v.name;
+        if (!v.cols) {
+            int64_t obj = addObject("SYS", "DUAL", "TABLE", "SYS.DUAL");
+            addColumns(obj, {{"DUMMY", "V1"}});
+            publicSynonym("DUAL", "DUAL");
+            continue;
+        }
+        std::vector<std::pair<std::string, std::string>> cols;
+        std::stringstream ss(v.cols);
+        std::string item;
+        while (std::getline(ss, item, ',')) {
+            size_t c = item.find(':');
+            cols.emplace_back(item.substr(0, c), item.substr(c + 1));
+        }
+        std::string colList;
+        for (const auto& c : cols) colList += (colList.empty() ? "" : ",") + Quote(c.first);
+        bool temp = std::strstr(v.body, "temp.") != nullptr;
+        if (!temp) Exec("CREATE VIEW " + Quote("SYS." + name) + " (" + colList + ") AS " + v.body);
+        int64_t obj = addObject("SYS", name, "VIEW", "SYS." + name);
+        addColumns(obj, cols);
+        std::string pub = name;
+        if (pub.rfind("V_$", 0) == 0) pub = "V$" + pub.substr(3);
+        publicSynonym(pub, name);
+        bool explicitDba = false;
+        for (const auto& w : kViews) if (name.rfind("ALL_", 0) == 0 && std::string(w.name) == "DBA_" + name.substr(4)) explicitDba = true;
+        if (name.rfind("ALL_", 0) == 0 && !explicitDba) {
+            std::string dba = "DBA_" + name.substr(4);
+            if (!temp) Exec("CREATE VIEW " + Quote("SYS." + dba) + " AS SELECT * FROM " + Quote("SYS." + name));
+            int64_t d = addObject("SYS", dba, "VIEW", "SYS." + dba);
+            addColumns(d, cols);
+            publicSynonym(dba, dba);
+        }
+        if (v.userOf) {
+            std::string ownerCol = cols[0].first;
+            std::string rest;
+            std::vector<std::pair<std::string, std::string>> ucols(cols.begin() + 1, cols.end());
+            for (const auto& c : ucols) rest += (rest.empty() ? "" : ",") + Quote(c.first);
+            Exec("CREATE VIEW " + Quote(std::string("SYS.") + v.userOf) + " AS SELECT " + rest + " FROM " + Quote("SYS." + name) +
+                 " WHERE " + Quote(ownerCol) + " = ora_user()");
+            int64_t u = addObject("SYS", v.userOf, "VIEW", std::string("SYS.") + v.userOf);
+            addColumns(u, ucols);
+            publicSynonym(v.userOf, v.userOf);
+        }
+    }
+}
+
+void DatabaseImpl::RefreshRuntimeTables() {
+    capture_ = false;
+    Exec("CREATE TEMP TABLE IF NOT EXISTS ocs_sessions(sid INTEGER PRIMARY KEY, serial INTEGER, user_id INTEGER, username TEXT, "
+         "status TEXT, schemaname TEXT, osuser TEXT, machine TEXT, program TEXT, logon_time REAL)");
+    const DictView* sv = nullptr;
+    for (const auto& v : kViews) if (std::string(v.name) == "V_$SESSION") sv = &v;
+    std::string cols;
+    std::stringstream ss(sv->cols);
+    std::string item;
+    while (std::getline(ss, item, ',')) cols += (cols.empty() ? "" : ",") + Quote(item.substr(0, item.find(':')));
+    Exec("CREATE TEMP VIEW IF NOT EXISTS \"SYS.V_$SESSION\" (" + cols + ") AS " + sv->body);
+    // version banner and database parameters follow the settings file
+    std::string release = "10.2.0.1.0";
+    size_t p = version_.find("Release ");
+    if (p != std::string::npos) {
+        size_t e = version_.find(' ', p + 8);
+        release = version_.substr(p + 8, e == std::string::npos ? std::string::npos : e - p - 8);
+    }
+    Exec("BEGIN");
+    Exec("DELETE FROM ocs_version");
+    const std::string banners[] = {version_, "PL/SQL Release " + release + " - Production", "CORE\t" + release + "\tProduction",
+                                   "TNS for Linux: Version " + release + " - Production", "NLSRTL Version " + release + " - Production"};
+    for (const auto& b : banners) Exec("INSERT INTO ocs_version VALUES (" + SqlString(b) + ")");
+    Exec("DELETE FROM ocs_nls");
+    const std::pair<const char*, std::string> nls[] = {
+        {"NLS_LANGUAGE", "AMERICAN"}, {"NLS_TERRITORY", "AMERICA"}, {"NLS_CURRENCY", "$"}, {"NLS_ISO_CURRENCY", "AMERICA"},
+        {"NLS_NUMERIC_CHARACTERS", ".,"}, {"NLS_CHARACTERSET", CharsetNameOf(charset_)}, {"NLS_CALENDAR", "GREGORIAN"},
+        {"NLS_DATE_FORMAT", "DD-MON-RR"}, {"NLS_DATE_LANGUAGE", "AMERICAN"}, {"NLS_SORT", "BINARY"},
+        {"NLS_TIME_FORMAT", "HH.MI.SSXFF AM"}, {"NLS_TIMESTAMP_FORMAT", "DD-MON-RR HH.MI.SSXFF AM"},
+        {"NLS_TIME_TZ_FORMAT", "HH.MI.SSXFF AM TZR"}, {"NLS_TIMESTAMP_TZ_FORMAT", "DD-MON-RR HH.MI.SSXFF AM TZR"},
+        {"NLS_DUAL_CURRENCY", "$"}, {"NLS_COMP", "BINARY"}, {"NLS_LENGTH_SEMANTICS", "BYTE"},
+        {"NLS_NCHAR_CONV_EXCP", "FALSE"}, {"NLS_NCHAR_CHARACTERSET", CharsetNameOf(ncharset_)}, {"NLS_RDBMS_VERSION", release}};
+    for (const auto& [k, v] : nls) Exec("INSERT INTO ocs_nls VALUES ('" + std::string(k) + "', " + SqlString(v) + ")");
+    Exec("COMMIT");
+    capture_ = true;
+}
+
+// ======================================================================== Database: function host
+std::string DatabaseImpl::DateFormat() { return current_ ? current_->dateFormat_ : "DD-MON-RR"; }
+std::string DatabaseImpl::CurrentUser() { return current_ ? current_->user_ : "SYS"; }
+int64_t DatabaseImpl::CurrentUid() { return current_ ? current_->uid_ : 0; }
+
+int64_t DatabaseImpl::NextRownum(int slot) {
+    if (!rownums_) return 1;
+    if (slot >= static_cast<int>(rownums_->size())) rownums_->resize(static_cast<size_t>(slot) + 1, 0);
+    return ++(*rownums_)[static_cast<size_t>(slot)];
+}
+
+std::string DatabaseImpl::Userenv(const std::string& p) {
+    SessionImpl* s = current_;
+    if (!s) return "";
+    if (p == "SESSIONID" || p == "SID") return std::to_string(s->sid_);
+    if (p == "ENTRYID") return "0";
+    if (p == "INSTANCE") return "1";
+    if (p == "LANGUAGE") return "AMERICAN_AMERICA." + CharsetNameOf(charset_);
+    if (p == "LANG") return "US";
+    if (p == "TERMINAL") return "pts/0";
+    if (p == "ISDBA") return s->mode_ == ConnectMode::SysDba ? "TRUE" : "FALSE";
+    if (p == "CLIENT_INFO" || p == "ACTION" || p == "MODULE" || p == "CLIENT_IDENTIFIER") return "";
+    if (p == "SESSION_USER" || p == "CURRENT_USER") return s->user_;
+    if (p == "CURRENT_SCHEMA") return s->schema_;
+    if (p == "SESSION_USERID" || p == "CURRENT_USERID" || p == "CURRENT_SCHEMAID") return std::to_string(s->uid_);
+    if (p == "DB_NAME" || p == "DB_UNIQUE_NAME") return "OCISIM";
+    if (p == "DB_DOMAIN") return "";
+    if (p == "INSTANCE_NAME" || p == "SERVICE_NAME") return "ocisim";
+    if (p == "HOST" || p == "SERVER_HOST") return "localhost";
+    if (p == "OS_USER") { const char* u = std::getenv("USER"); return u ? u : "oracle"; }
+    if (p == "IP_ADDRESS") return "127.0.0.1";
+    if (p == "NLS_DATE_FORMAT") return s->dateFormat_;
+    if (p == "NLS_DATE_LANGUAGE") return "AMERICAN";
+    if (p == "NLS_TERRITORY") return "AMERICA";
+    if (p == "NLS_CURRENCY") return "$";
+    if (p == "NLS_CALENDAR") return "GREGORIAN";
+    if (p == "NLS_SORT") return "BINARY";
+    if (p == "AUTHENTICATION_TYPE") return "DATABASE";
+    if (p == "NETWORK_PROTOCOL") return "tcp";
+    if (p == "BG_JOB_ID" || p == "FG_JOB_ID") return "";
+    Fail(2003, "invalid USERENV parameter");
+}
+
+double DatabaseImpl::NextVal(const std::string& name) {
+    size_t dot = name.find('.');
+    std::string owner = name.substr(0, dot), seq = name.substr(dot + 1);
+    EnsureTx();
+    Query q(db_, "SELECT last_number, increment_by, min_value, max_value, cycle_flag FROM ocs_sequences WHERE owner = ? AND sequence_name = ?");
+    q.Bind(1, owner).Bind(2, seq);
+    if (!q.Next()) Fail(2289, "sequence does not exist");
+    double v = q.D(0), inc = q.D(1), mn = q.D(2), mx = q.D(3);
+    bool cycle = q.S(4) == "Y";
+    if ((inc > 0 && v > mx) || (inc < 0 && v < mn)) {
+        if (!cycle) Fail(8004, "sequence " + seq + ".NEXTVAL " + (inc > 0 ? "exceeds MAXVALUE" : "goes below MINVALUE") + " and cannot be instantiated");
+        v = inc > 0 ? mn : mx;
+    }
+    Query u(db_, "UPDATE ocs_sequences SET last_number = ? WHERE owner = ? AND sequence_name = ?");
+    u.BindD(1, v + inc).Bind(2, owner).Bind(3, seq);
+    u.Run(db_);
+    if (current_) current_->currval_[name] = v;
+    return v;
+}
+
+double DatabaseImpl::CurrVal(const std::string& name) {
+    if (current_) {
+        auto it = current_->currval_.find(name);
+        if (it != current_->currval_.end()) return it->second;
+    }
+    Fail(8002, "sequence " + name.substr(name.find('.') + 1) + ".CURRVAL is not yet defined in this session");
+}
+
+// ======================================================================== transactions and row locks
+void DatabaseImpl::PreUpdateHook(void* self, sqlite3* db, int op, const char* dbName, const char* table, sqlite3_int64 k1, sqlite3_int64 k2) {
+    auto* d = static_cast<DatabaseImpl*>(self);
+    if (!d->capture_ || !d->current_ || std::strcmp(dbName, "main") != 0 || std::strncmp(table, "ocs_", 4) == 0) return;
+    auto it = d->objOfSql_.find(table);
+    if (it == d->objOfSql_.end()) return;
+    Transaction& tx = d->current_->tx_;
+    tx.active = true;
+    UndoEntry e;
+    e.table = table;
+    e.op = op;
+    e.rowid = k1;
+    e.newRowid = k2;
+    if (op != SQLITE_INSERT) {
+        int n = sqlite3_preupdate_count(db);
+        e.old.reserve(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            sqlite3_value* v = nullptr;
+            sqlite3_preupdate_old(db, i, &v);
+            e.old.push_back(v ? Save(v) : SavedValue());
+        }
+    }
+    tx.undo.push_back(std::move(e));
+    auto lock = [&](int64_t row) {
+        RowKey key{it->second, row};
+        auto& holder = d->rowLocks_[key];
+        if (!holder) holder = &tx;
+        tx.locks.insert(key);
+    };
+    lock(op == SQLITE_INSERT ? k2 : k1);
+    if (op == SQLITE_UPDATE && k2 != k1) lock(k2);
+    tx.lockedTables.insert(it->second);
+    d->lastRowid_ = op == SQLITE_DELETE ? k1 : k2;
+}
+
+int DatabaseImpl::ProgressHandler(void* self) {
+    auto* d = static_cast<DatabaseImpl*>(self);
+    SessionImpl* s = d->current_;
+    return s && s->readOnlyCall_ && s->interrupted_.load() ? 1 : 0;
+}
+
+void DatabaseImpl::ApplyUndo(Transaction& tx, size_t downTo) {
+    bool prevCapture = capture_;
+    capture_ = false;
+    std::map<std::string, Object*> tables;
+    for (auto& [k, o] : cat_.objects) if (o.type == "TABLE") tables[o.sqlName] = &o;
+    for (size_t i = tx.undo.size(); i-- > downTo;) {
+        UndoEntry& e = tx.undo[i];
+        auto t = tables.find(e.table);
+        if (t == tables.end()) continue;
+        const Object& o = *t->second;
+        std::string sql;
+        if (e.op == SQLITE_INSERT) {
+            sql = "DELETE FROM " + Quote(e.table) + " WHERE rowid = ?1";
+        } else if (e.op == SQLITE_DELETE) {
+            std::string cols = "rowid", vals = "?1";
+            for (size_t c = 0; c < o.cols.size(); ++c) { cols += "," + Quote(o.cols[c].name); vals += ",?" + std::to_string(c + 2); }
+            sql = "INSERT INTO " + Quote(e.table) + " (" + cols + ") VALUES (" + vals + ")";
+        } else {
+            std::string sets = "rowid = ?1";
+            for (size_t c = 0; c < o.cols.size(); ++c) sets += "," + Quote(o.cols[c].name) + " = ?" + std::to_string(c + 2);
+            sql = "UPDATE " + Quote(e.table) + " SET " + sets + " WHERE rowid = ?" + std::to_string(o.cols.size() + 2);
+        }
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) { sqlite3_finalize(st); continue; }
+        if (e.op == SQLITE_INSERT) {
+            sqlite3_bind_int64(st, 1, e.newRowid);
+        } else {
+            sqlite3_bind_int64(st, 1, e.rowid);
+            for (size_t c = 0; c < e.old.size() && c < o.cols.size(); ++c) BindSaved(st, static_cast<int>(c + 2), e.old[c]);
+            if (e.op == SQLITE_UPDATE) sqlite3_bind_int64(st, static_cast<int>(o.cols.size() + 2), e.newRowid);
+        }
+        sqlite3_step(st);
+        sqlite3_finalize(st);
+    }
+    tx.undo.resize(downTo);
+    capture_ = prevCapture;
+}
+
+void DatabaseImpl::ReleaseLocks(Transaction& tx) {
+    for (const auto& k : tx.locks) {
+        auto it = rowLocks_.find(k);
+        if (it != rowLocks_.end() && it->second == &tx) rowLocks_.erase(it);
+    }
+    tx.locks.clear();
+    tx.lockedTables.clear();
+    lockCv_.notify_all();
+}
+
+bool DatabaseImpl::OthersLock(const Transaction& tx, int64_t obj) const {
+    for (const auto& [sid, s] : sessions_) {
+        (void)sid;
+        if (&s->tx_ != &tx && s->tx_.lockedTables.count(obj)) return true;
+    }
+    return false;
+}
+
+void DatabaseImpl::EndTransaction(Transaction& tx, bool commit) {
+    if (!commit) ApplyUndo(tx, 0);
+    tx.undo.clear();
+    tx.savepoints.clear();
+    ReleaseLocks(tx);
+    tx.active = false;
+    tx.waitingFor = nullptr;
+    bool othersOpen = false;
+    for (const auto& [sid, s] : sessions_) {
+        (void)sid;
+        if (&s->tx_ != &tx && !s->tx_.undo.empty()) othersOpen = true;
+    }
+    if (commit || !othersOpen) {
+        PersistOpenUndo(&tx);
+        SqliteCommit();
+    }
+}
+
+namespace {
+void PutU32(std::string& b, uint32_t v) { b.append(reinterpret_cast<const char*>(&v), 4); }
+void PutU64(std::string& b, uint64_t v) { b.append(reinterpret_cast<const char*>(&v), 8); }
+}
+
+void DatabaseImpl::PersistOpenUndo(const Transaction* except) {
+    bool any = false;
+    for (const auto& [sid, s] : sessions_) { (void)sid; if (&s->tx_ != except && !s->tx_.undo.empty()) any = true; }
+    bool prev = capture_;
+    capture_ = false;
+    EnsureTx();
+    Exec("DELETE FROM ocs_undo");
+    if (any) {
+        Query q(db_, "INSERT INTO ocs_undo(tbl, op, row_id, new_rowid, vals) VALUES (?,?,?,?,?)");
+        for (const auto& [sid, s] : sessions_) {
+            (void)sid;
+            if (&s->tx_ == except) continue;
+            for (const auto& e : s->tx_.undo) {
+                std::string blob;
+                for (const auto& v : e.old) {
+                    blob += static_cast<char>(v.type);
+                    if (v.type == SQLITE_INTEGER) PutU64(blob, static_cast<uint64_t>(v.i));
+                    else if (v.type == SQLITE_FLOAT) { uint64_t u; std::memcpy(&u, &v.d, 8); PutU64(blob, u); }
+                    else if (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) { PutU32(blob, static_cast<uint32_t>(v.s.size())); blob += v.s; }
+                }
+                q.Bind(1, e.table).Bind(2, static_cast<int64_t>(e.op)).Bind(3, e.rowid).Bind(4, e.newRowid);
+                sqlite3_bind_blob(q.st, 5, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
+                q.Run(db_);
+            }
+        }
+    }
+    capture_ = prev;
+}
+
+void DatabaseImpl::RecoverUndo() {
+    Transaction tx;
+    {
+        Query q(db_, "SELECT tbl, op, row_id, new_rowid, vals FROM ocs_undo ORDER BY seq");
+        while (q.Next()) {
+            UndoEntry e;
+            e.table = q.S(0);
+            e.op = static_cast<int>(q.I(1));
+            e.rowid = q.I(2);
+            e.newRowid = q.I(3);
+            const char* b = static_cast<const char*>(sqlite3_column_blob(q.st, 4));
+            size_t n = static_cast<size_t>(sqlite3_column_bytes(q.st, 4)), p = 0;
+            while (b && p < n) {
+                SavedValue v;
+                v.type = static_cast<unsigned char>(b[p++]);
+                if (v.type == SQLITE_INTEGER && p + 8 <= n) { uint64_t u; std::memcpy(&u, b + p, 8); v.i = static_cast<int64_t>(u); p += 8; }
+                else if (v.type == SQLITE_FLOAT && p + 8 <= n) { std::memcpy(&v.d, b + p, 8); p += 8; }
+                else if ((v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) && p + 4 <= n) {
+                    uint32_t len; std::memcpy(&len, b + p, 4); p += 4;
+                    if (p + len > n) break;
+                    v.s.assign(b + p, len); p += len;
+                }
+                e.old.push_back(std::move(v));
+            }
+            tx.undo.push_back(std::move(e));
+        }
+    }
+    if (tx.undo.empty()) return;
+    Exec("BEGIN");
+    ApplyUndo(tx, 0);
+    Exec("DELETE FROM ocs_undo");
+    Exec("COMMIT");
+}
+
+namespace {
+thread_local std::unique_lock<std::mutex>* t_callLock = nullptr;
+}
+
+void DatabaseImpl::AcquireRow(Transaction& tx, RowKey key, int waitSeconds, SessionImpl& s) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds < 0 ? 0 : waitSeconds);
+    while (true) {
+        auto it = rowLocks_.find(key);
+        if (it == rowLocks_.end() || it->second == &tx) {
+            rowLocks_[key] = &tx;
+            tx.locks.insert(key);
+            tx.lockedTables.insert(key.obj);
+            tx.active = true;
+            return;
+        }
+        Transaction* holder = it->second;
+        if (waitSeconds == 0) Fail(54, "resource busy and acquire with NOWAIT specified or timeout expired");
+        for (Transaction* t = holder; t; t = t->waitingFor)
+            if (t == &tx) Fail(60, "deadlock detected while waiting for resource");
+        tx.waitingFor = holder;
+        SessionImpl* prevCurrent = current_;
+        if (waitSeconds < 0) lockCv_.wait_for(*t_callLock, std::chrono::milliseconds(200));
+        else lockCv_.wait_until(*t_callLock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(200)));
+        current_ = prevCurrent;
+        current_ = &s;
+        tx.waitingFor = nullptr;
+        if (s.killed_) Fail(28, "your session has been killed");
+        if (s.interrupted_) Fail(1013, "user requested cancel of current operation");
+        auto again = rowLocks_.find(key);
+        bool stillHeld = again != rowLocks_.end() && again->second != &tx;
+        if (stillHeld && waitSeconds > 0 && std::chrono::steady_clock::now() >= deadline)
+            Fail(54, "resource busy and acquire with NOWAIT specified or timeout expired");
+    }
+}
+
+// ======================================================================== logon
+namespace {
+std::string OsUser() {
+    const char* u = std::getenv("USER");
+    if (!u || !*u) u = std::getenv("LOGNAME");
+    return Upper(u && *u ? u : "oracle");
+}
+}
+
+std::unique_ptr<Session> DatabaseImpl::Logon(std::string_view userIn, std::string_view password, ConnectMode mode) {
+    std::unique_lock<std::mutex> lock(mu_);
+    std::string name(userIn);
+    bool quoted = name.size() >= 2 && name.front() == '"' && name.back() == '"';
+    name = quoted ? name.substr(1, name.size() - 2) : Upper(name);
+    std::string pw(password);
+    User u;
+    if (mode != ConnectMode::Normal) {
+        auto it = cat_.users.find(name);
+        bool osAuth = name.empty() || name == "/";
+        if (!osAuth) {
+            if (it == cat_.users.end() || Upper(it->second.password) != Upper(pw) || !(it->second.dba || name == "SYS"))
+                Fail(1017, "invalid username/password; logon denied");
+        }
+        if (mode == ConnectMode::SysDba) u = cat_.users["SYS"];
+        else { u = cat_.users["PUBLIC"]; u.name = "PUBLIC"; }
+    } else {
+        if (name.empty()) name = "OPS$" + OsUser();
+        auto it = cat_.users.find(name);
+        if (it == cat_.users.end() || name == "PUBLIC") Fail(1017, "invalid username/password; logon denied");
+        bool external = name.rfind("OPS$", 0) == 0 && userIn.empty();
+        if (!external && Upper(it->second.password) != Upper(pw)) Fail(1017, "invalid username/password; logon denied");
+        u = it->second;
+        if (u.status.find("LOCKED") != std::string::npos) Fail(28000, "the account is locked");
+        if (u.status == "EXPIRED") Fail(28001, "the password has expired");
+    }
+    auto s = std::make_unique<SessionImpl>(std::static_pointer_cast<DatabaseImpl>(shared_from_this()), u, mode);
+    if (u.status == "EXPIRED(GRACE)") s->warning_.emplace(28002, sql::OraMessage(28002, "the password will expire within 7 days"));
+    s->sid_ = nextSid_++;
+    s->serial_ = serialCounter_++;
+    s->logonTime_ = rt::Now();
+    sessions_[s->sid_] = s.get();
+    bool prev = capture_;
+    capture_ = false;
+    Query q(db_, "INSERT INTO temp.ocs_sessions VALUES (?,?,?,?,'ACTIVE',?,?,'localhost','ocisim',?)");
+    q.Bind(1, static_cast<int64_t>(s->sid_)).Bind(2, static_cast<int64_t>(s->serial_)).Bind(3, u.id).Bind(4, s->user_)
+        .Bind(5, s->schema_).Bind(6, OsUser()).BindD(7, s->logonTime_);
+    q.Run(db_);
+    capture_ = prev;
+    return s;
+}
+
+std::unique_ptr<Session> DatabaseImpl::LogonChangingPassword(std::string_view userIn, std::string_view oldPassword, std::string_view newPassword) {
+    {
+        std::unique_lock<std::mutex> lock(mu_);
+        std::string name = Upper(std::string(userIn));
+        auto it = cat_.users.find(name);
+        if (it == cat_.users.end() || Upper(it->second.password) != Upper(std::string(oldPassword)))
+            Fail(1017, "invalid username/password; logon denied");
+        if (newPassword.empty()) Fail(988, "missing or invalid password(s)");
+        EnsureTx();
+        Query q(db_, "UPDATE ocs_users SET password = ?, account_status = 'OPEN' WHERE username = ?");
+        q.Bind(1, std::string(newPassword)).Bind(2, name);
+        q.Run(db_);
+        PersistOpenUndo(nullptr);
+        SqliteCommit();
+        LoadCatalog();
+    }
+    return Logon(userIn, newPassword, ConnectMode::Normal);
+}
+
+// ======================================================================== sessions
+namespace {
+
+SessionImpl::~SessionImpl() {
+    if (!db_) return;   // the bootstrap session
+    std::unique_lock<std::mutex> lock(db_->mu_);
+    SessionImpl* prev = db_->current_;
+    db_->current_ = this;
+    // a session that ends without COMMIT loses its uncommitted work
+    try { db_->EndTransaction(tx_, false); } catch (...) {}
+    db_->current_ = prev == this ? nullptr : prev;
+    db_->sessions_.erase(sid_);
+    bool cap = db_->capture_;
+    db_->capture_ = false;
+    std::string sql = "DELETE FROM temp.ocs_sessions WHERE sid = " + std::to_string(sid_);
+    sqlite3_exec(db_->db_, sql.c_str(), nullptr, nullptr, nullptr);
+    db_->capture_ = cap;
+}
+
+void SessionImpl::Commit() {
+    Call call(*this);
+    db_->EndTransaction(tx_, true);
+}
+
+void SessionImpl::Rollback() {
+    Call call(*this);
+    db_->EndTransaction(tx_, false);
+}
+
+void SessionImpl::ChangePassword(std::string_view oldPassword, std::string_view newPassword) {
+    Call call(*this);
+    auto it = db_->cat_.users.find(user_);
+    if (it == db_->cat_.users.end()) Fail(1017, "invalid username/password; logon denied");
+    if (Upper(it->second.password) != Upper(std::string(oldPassword))) Fail(28008, "invalid old password");
+    if (newPassword.empty()) Fail(988, "missing or invalid password(s)");
+    db_->EndTransaction(tx_, true);
+    db_->EnsureTx();
+    Query q(db_->db_, "UPDATE ocs_users SET password = ?, account_status = 'OPEN' WHERE username = ?");
+    q.Bind(1, std::string(newPassword)).Bind(2, user_);
+    q.Run(db_->db_);
+    db_->PersistOpenUndo(nullptr);
+    db_->SqliteCommit();
+    db_->LoadCatalog();
+}
+
+// ======================================================================== statements
+uint16_t FunctionCode(const sql::Statement& st) {
+    using K = sql::Statement;
+    const std::string& t = st.objectType;
+    switch (st.kind) {
+    case K::Select: return 4;
+    case K::Insert: return 3;
+    case K::Update: return 5;
+    case K::Delete: return 9;
+    case K::Merge: return 189;
+    case K::CreateTable: return 1;
+    case K::CreateView: return 10;
+    case K::CreateIndex: return 20;
+    case K::CreateSequence: return 13;
+    case K::AlterSequence: return 14;
+    case K::CreateSynonym: return 30;
+    case K::CreateUser: return 19;
+    case K::AlterTable: return 26;
+    case K::AlterUser: return 53;
+    case K::AlterSession: return 52;
+    case K::AlterSystem: return 49;
+    case K::AlterIndex: return 41;
+    case K::Drop:
+        if (t == "TABLE") return 8;
+        if (t == "VIEW") return 7;
+        if (t == "INDEX") return 21;
+        if (t == "SEQUENCE") return 16;
+        if (t == "SYNONYM") return 31;
+        if (t == "USER") return 11;
+        if (t == "PROCEDURE") return 68;
+        if (t == "FUNCTION") return 93;
+        if (t == "PACKAGE") return 96;
+        if (t == "PACKAGE BODY") return 99;
+        if (t == "TRIGGER") return 61;
+        if (t == "TYPE") return 78;
+        return 0;
+    case K::Truncate: return 85;
+    case K::Comment: return 38;
+    case K::Grant: return 28;
+    case K::Revoke: return 29;
+    case K::Commit: return 44;
+    case K::Rollback: return 45;
+    case K::Savepoint: return 46;
+    case K::SetTransaction: return 33;
+    case K::LockTable: return 35;
+    case K::Rename: return 37;
+    case K::PlSql: return 34;
+    case K::CreatePlSql:
+        if (t == "PROCEDURE") return 24;
+        if (t == "FUNCTION") return 91;
+        if (t == "PACKAGE") return 94;
+        if (t == "PACKAGE BODY") return 97;
+        if (t == "TRIGGER") return 59;
+        if (t == "TYPE") return 77;
+        if (t == "TYPE BODY") return 81;
+        return 0;
+    default: return 0;
+    }
+}
+
+StatementType TypeOf(const sql::Statement& st) {
+    using K = sql::Statement;
+    switch (st.kind) {
+    case K::Select: return StatementType::Select;
+    case K::Insert: return StatementType::Insert;
+    case K::Update: return StatementType::Update;
+    case K::Delete: return StatementType::Delete;
+    case K::Merge: return StatementType::Merge;
+    case K::CreateTable: case K::CreateView: case K::CreateIndex: case K::CreateSequence: case K::CreateSynonym:
+    case K::CreateUser: case K::CreatePlSql:
+        return st.objectType.rfind("ALTER", 0) == 0 ? StatementType::Alter : StatementType::Create;
+    case K::Drop: return StatementType::Drop;
+    case K::AlterTable: case K::AlterUser: case K::AlterSession: case K::AlterSystem: case K::AlterSequence: case K::AlterIndex:
+        return StatementType::Alter;
+    case K::PlSql:
+        if (st.objectType == "DECLARE") return StatementType::Declare;
+        if (st.objectType == "CALL") return StatementType::Call;
+        return StatementType::Begin;
+    default: return StatementType::Unknown;
+    }
+}
+
+class StatementImpl final : public Statement {
+public:
+    StatementImpl(SessionImpl& s, std::string text) : s_(s), text_(std::move(text)) {}
+
+    StatementType Type() const override { return type_; }
+    uint16_t SqlFunctionCode() const override { return fn_; }
+    const std::vector<Placeholder>& Placeholders() const override { return ph_; }
+    const std::vector<std::string>& BindNames() const override { return names_; }
+    const std::vector<ColumnInfo>& Columns() const override { return tr_.columns; }
+    void Execute(const BindValues& binds) override;
+    bool Fetch() override;
+    ValueRef Column(size_t index) const override { return index < row_.size() ? row_[index] : ValueRef(); }
+    void CloseResult() override {
+        if (main_.s) sqlite3_reset(main_.s);
+        open_ = false;
+        row_.clear();
+    }
+    uint64_t RowsProcessed() const override { return rows_; }
+    std::string LastRowId() const override { return lastRowId_; }
+    const std::vector<Value>& OutValues(size_t slot) const override {
+        static const std::vector<Value> none;
+        return slot < out_.size() ? out_[slot] : none;
+    }
+    std::unique_ptr<Statement> TakeCursor(size_t) override { return nullptr; }
+    bool CompiledWithErrors() const override { return false; }
+
+    void PrepareText();
+
+private:
+    SessionImpl& s_;
+    std::string text_;
+    std::unique_ptr<sql::Statement> ast_;
+    StatementType type_ = StatementType::Unknown;
+    uint16_t fn_ = 0;
+    std::vector<Placeholder> ph_;
+    std::vector<std::string> names_;
+    Translated tr_;
+    uint64_t trVersion_ = 0;
+    Stmt main_;
+    bool open_ = false;
+    uint64_t rows_ = 0;
+    std::string lastRowId_;
+    std::vector<std::vector<Value>> out_;
+    std::vector<ValueRef> row_;
+    std::vector<std::array<char, 32>> numBuf_;
+    std::vector<int64_t> rownums_;
+    double startTime_ = 0;
+
+    bool IsSqlDml() const {
+        using K = sql::Statement;
+        return ast_->kind == K::Select || ast_->kind == K::Insert || ast_->kind == K::Update || ast_->kind == K::Delete;
+    }
+    void Retranslate();
+    void BindAll(sqlite3_stmt* st, const std::vector<int>& params, const BindValues& binds);
+    void ExecuteSql(const BindValues& binds);
+    void ExecuteOther(const BindValues& binds, Call& call);
+    [[noreturn]] void RaiseStep(int rc);
+    Value ToValue(sqlite3_stmt* st, int i, const ColumnInfo& t);
+};
+
+void StatementImpl::PrepareText() {
+    ast_ = sql::Parse(text_);
+    type_ = TypeOf(*ast_);
+    fn_ = FunctionCode(*ast_);
+    ph_ = sql::FindPlaceholders(text_);
+    bool plsql = ast_->kind == sql::Statement::PlSql || ast_->kind == sql::Statement::CreatePlSql;
+    if (ast_->kind == sql::Statement::CreatePlSql && ast_->objectType == "TRIGGER") ph_.clear();   // :new/:old
+    if (plsql) {
+        for (const auto& p : ph_)
+            if (std::find(names_.begin(), names_.end(), p.Name) == names_.end()) names_.push_back(p.Name);
+    } else {
+        for (const auto& p : ph_) names_.push_back(p.Name);
+    }
+    if (IsSqlDml()) {
+        std::lock_guard<std::mutex> lock(s_.db_->mu_);
+        if (s_.killed_) Fail(28, "your session has been killed");
+        Retranslate();
+    }
+}
+
+void StatementImpl::Retranslate() {
+    s_.rownumSlots_ = 0;
+    // translation may rewrite parts of the tree (ROWNUM limits): work on a fresh parse
+    auto fresh = sql::Parse(text_);
+    tr_ = Translate(s_, *fresh, text_, ph_);
+    ast_ = std::move(fresh);
+    trVersion_ = s_.db_->catalogVersion_;
+    main_.Reset();
+    int rc = sqlite3_prepare_v2(s_.db_->db_, tr_.sql.c_str(), static_cast<int>(tr_.sql.size()), &main_.s, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(s_.db_->db_);
+        main_.Reset();
+        throw EngineError(600, sql::OraMessage(600, "internal error code, arguments: [ocisim], [" + msg + "], [" + tr_.sql + "]"));
+    }
+    out_.assign(ph_.size(), {});
+}
+
+void StatementImpl::BindAll(sqlite3_stmt* st, const std::vector<int>& params, const BindValues& binds) {
+    for (size_t k = 0; k < params.size(); ++k) {
+        int slot = params[k];
+        int idx = static_cast<int>(k + 1);
+        if (slot < 0 || static_cast<size_t>(slot) >= binds.slots.size() || binds.slots[slot].values.empty())
+            Fail(1008, "not all variables bound");
+        const ValueRef& v = binds.slots[slot].values[0];
+        switch (v.kind) {
+        case ValueRef::Null: sqlite3_bind_null(st, idx); break;
+        case ValueRef::Integer: sqlite3_bind_int64(st, idx, v.i); break;
+        case ValueRef::Double: sqlite3_bind_double(st, idx, v.d); break;
+        case ValueRef::Text:
+            if (v.n == 0) sqlite3_bind_null(st, idx);
+            else sqlite3_bind_text(st, idx, v.p, static_cast<int>(v.n), SQLITE_TRANSIENT);
+            break;
+        case ValueRef::Bytes:
+            if (v.n == 0) sqlite3_bind_null(st, idx);
+            else sqlite3_bind_blob(st, idx, v.p, static_cast<int>(v.n), SQLITE_TRANSIENT);
+            break;
+        case ValueRef::Date: sqlite3_bind_double(st, idx, rt::JulianFrom7(v.date)); break;
+        case ValueRef::Decimal: {
+            double d;
+            std::string s(v.p, v.n);
+            if (!rt::ParseNumber(s, d)) Fail(1722, "invalid number");
+            if (std::fabs(d) < 9e18 && d == std::floor(d)) sqlite3_bind_int64(st, idx, static_cast<int64_t>(d));
+            else sqlite3_bind_double(st, idx, d);
+            break;
+        }
+        }
+    }
+}
+
+void StatementImpl::RaiseStep(int rc) {
+    DatabaseImpl& db = *s_.db_;
+    std::string msg = sqlite3_errmsg(db.db_);
+    int code;
+    std::string text;
+    if (rt::ParseOraMessage(msg, code, text)) throw EngineError(code, text);
+    const Object* t = tr_.table;
+    if (rc == SQLITE_CONSTRAINT && t) {
+        if (msg.rfind("NOT NULL constraint failed: ", 0) == 0) {
+            std::string col = msg.substr(msg.rfind('.') + 1);
+            if (ast_->kind == sql::Statement::Update)
+                Fail(1407, "cannot update (\"" + t->owner + "\".\"" + t->name + "\".\"" + col + "\") to NULL");
+            Fail(1400, "cannot insert NULL into (\"" + t->owner + "\".\"" + t->name + "\".\"" + col + "\")");
+        }
+        if (msg.rfind("UNIQUE constraint failed: ", 0) == 0) {
+            std::vector<std::string> cols;
+            std::stringstream ss(msg.substr(26));
+            std::string item;
+            while (std::getline(ss, item, ',')) {
+                while (!item.empty() && item[0] == ' ') item.erase(0, 1);
+                cols.push_back(item.substr(item.rfind('.') + 1));
+            }
+            for (const auto& c : db.cat_.constraints)
+                if (c.owner == t->owner && c.table == t->name && (c.type == 'P' || c.type == 'U') && c.cols == cols)
+                    Fail(1, "unique constraint (" + c.owner + "." + c.name + ") violated");
+            for (const auto& i : db.cat_.indexes)
+                if (i.tableOwner == t->owner && i.table == t->name && i.unique && i.cols == cols)
+                    Fail(1, "unique constraint (" + i.owner + "." + i.name + ") violated");
+            Fail(1, "unique constraint (" + t->owner + ".SYS_C000000) violated");
+        }
+    }
+    db.RaiseSqlite(rc);
+}
+
+Value StatementImpl::ToValue(sqlite3_stmt* st, int i, const ColumnInfo& t) {
+    Value v;
+    int type = sqlite3_column_type(st, i);
+    if (type == SQLITE_NULL) return v;
+    if (t.DataType == OraType::Date || t.DataType == OraType::Timestamp) {
+        v.kind = ValueRef::Date;
+        rt::JulianTo7(sqlite3_column_double(st, i), v.date);
+        return v;
+    }
+    switch (type) {
+    case SQLITE_INTEGER: v.kind = ValueRef::Integer; v.i = sqlite3_column_int64(st, i); break;
+    case SQLITE_FLOAT: v.kind = ValueRef::Double; v.d = sqlite3_column_double(st, i); break;
+    case SQLITE_BLOB:
+        v.kind = ValueRef::Bytes;
+        v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(st, i)), static_cast<size_t>(sqlite3_column_bytes(st, i)));
+        break;
+    default:
+        v.kind = ValueRef::Text;
+        v.bytes.assign(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), static_cast<size_t>(sqlite3_column_bytes(st, i)));
+    }
+    return v;
+}
+
+void StatementImpl::Execute(const BindValues& binds) {
+    bool query = ast_->kind == sql::Statement::Select;
+    Call call(s_, query && !tr_.forUpdate);
+    t_callLock = &call.Lock();
+    DatabaseImpl& db = *s_.db_;
+    CloseResult();
+    rows_ = 0;
+    lastRowId_.clear();
+    startTime_ = db.stmtTime_;
+    if (IsSqlDml()) {
+        if (trVersion_ != db.catalogVersion_) Retranslate();
+        ExecuteSql(binds);
+    } else {
+        ExecuteOther(binds, call);
+    }
+}
+
+void StatementImpl::ExecuteSql(const BindValues& binds) {
+    DatabaseImpl& db = *s_.db_;
+    Transaction& tx = s_.tx_;
+    sqlite3_stmt* st = main_.s;
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    rownums_.assign(static_cast<size_t>(std::max(1, s_.rownumSlots_)), 0);
+    db.rownums_ = &rownums_;
+    for (auto& o : out_) o.clear();
+    if (ast_->kind == sql::Statement::Select) {
+        BindAll(st, tr_.bindOfParam, binds);
+        if (tr_.forUpdate) {
+            // every row of the result is locked before the first one is returned
+            db.EnsureTx();
+            int lockCol = static_cast<int>(tr_.columns.size());
+            std::vector<int64_t> rowids;
+            int rc;
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) rowids.push_back(sqlite3_column_int64(st, lockCol));
+            if (rc != SQLITE_DONE) { sqlite3_reset(st); RaiseStep(rc); }
+            sqlite3_reset(st);
+            for (int64_t r : rowids) db.AcquireRow(tx, RowKey{tr_.forUpdateTable->id, r}, tr_.waitSeconds, s_);
+            rownums_.assign(rownums_.size(), 0);
+        }
+        open_ = true;
+        db.rownums_ = nullptr;
+        return;
+    }
+    db.EnsureTx();
+    // rows another transaction holds are waited for before the statement changes anything
+    if (!tr_.lockSql.empty() && tr_.table && db.OthersLock(tx, tr_.table->id)) {
+        Stmt lk;
+        if (sqlite3_prepare_v2(db.db_, tr_.lockSql.c_str(), -1, &lk.s, nullptr) != SQLITE_OK) db.RaiseSqlite(SQLITE_ERROR, "lock");
+        BindAll(lk.s, tr_.lockBindOfParam, binds);
+        std::vector<int64_t> rowids;
+        int rc;
+        while ((rc = sqlite3_step(lk.s)) == SQLITE_ROW) rowids.push_back(sqlite3_column_int64(lk.s, 0));
+        if (rc != SQLITE_DONE) RaiseStep(rc);
+        lk.Reset();
+        for (int64_t r : rowids) db.AcquireRow(tx, RowKey{tr_.table->id, r}, -1, s_);
+    }
+    BindAll(st, tr_.bindOfParam, binds);
+    size_t undoMark = tx.undo.size();
+    db.lastRowid_ = 0;
+    int rc;
+    std::vector<std::vector<Value>> returned;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        for (size_t k = 0; k < tr_.returningSlots.size(); ++k) {
+            size_t slot = static_cast<size_t>(tr_.returningSlots[k]);
+            if (slot < out_.size()) out_[slot].push_back(ToValue(st, static_cast<int>(k), tr_.returningTypes[k]));
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        sqlite3_reset(st);
+        // the failed statement's own changes are gone: so are their undo records
+        if (tx.undo.size() > undoMark) tx.undo.resize(undoMark);
+        for (auto& o : out_) o.clear();
+        db.rownums_ = nullptr;
+        RaiseStep(rc);
+    }
+    rows_ = static_cast<uint64_t>(sqlite3_changes(db.db_));
+    if (db.lastRowid_ && tr_.table) lastRowId_ = rt::RowIdText(tr_.table->id, db.lastRowid_);
+    sqlite3_reset(st);
+    db.rownums_ = nullptr;
+}
+
+bool StatementImpl::Fetch() {
+    if (!open_) Fail(1002, "fetch out of sequence");
+    DatabaseImpl& db = *s_.db_;
+    std::unique_lock<std::mutex> lock(db.mu_);
+    if (s_.killed_) Fail(28, "your session has been killed");
+    SessionImpl* prev = db.current_;
+    db.current_ = &s_;
+    db.stmtTime_ = startTime_;
+    db.rownums_ = &rownums_;
+    s_.readOnlyCall_ = !tr_.forUpdate;
+    s_.inCall_ = true;
+    struct Restore {
+        DatabaseImpl& db; SessionImpl* prev; SessionImpl& s;
+        ~Restore() { db.current_ = prev; db.rownums_ = nullptr; s.inCall_ = false; s.interrupted_ = false; }
+    } restore{db, prev, s_};
+    sqlite3_stmt* st = main_.s;
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE) {
+        open_ = false;
+        row_.clear();
+        sqlite3_reset(st);
+        return false;
+    }
+    if (rc != SQLITE_ROW) {
+        open_ = false;
+        sqlite3_reset(st);
+        RaiseStep(rc);
+    }
+    size_t n = tr_.columns.size();
+    row_.resize(n);
+    if (numBuf_.size() < n) numBuf_.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        ValueRef& v = row_[i];
+        int ci = static_cast<int>(i);
+        int type = sqlite3_column_type(st, ci);
+        v.kind = ValueRef::Null;
+        if (type == SQLITE_NULL) continue;
+        OraType t = tr_.columns[i].DataType;
+        if (t == OraType::Date || t == OraType::Timestamp) {
+            if (type == SQLITE_TEXT) {
+                v.kind = ValueRef::Text;
+                v.p = reinterpret_cast<const char*>(sqlite3_column_text(st, ci));
+                v.n = static_cast<size_t>(sqlite3_column_bytes(st, ci));
+                continue;
+            }
+            v.kind = ValueRef::Date;
+            rt::JulianTo7(sqlite3_column_double(st, ci), v.date);
+            continue;
+        }
+        switch (type) {
+        case SQLITE_INTEGER: v.kind = ValueRef::Integer; v.i = sqlite3_column_int64(st, ci); break;
+        case SQLITE_FLOAT:
+            v.d = sqlite3_column_double(st, ci);
+            if (t == OraType::Number) {
+                // exact decimal text for NUMBER, as Oracle would hand it over
+                char* b = numBuf_[i].data();
+                int len = std::snprintf(b, numBuf_[i].size(), "%.15G", v.d);
+                v.kind = ValueRef::Decimal;
+                v.p = b;
+                v.n = static_cast<size_t>(len);
+            } else {
+                v.kind = ValueRef::Double;
+            }
+            break;
+        case SQLITE_BLOB:
+            v.kind = ValueRef::Bytes;
+            v.p = static_cast<const char*>(sqlite3_column_blob(st, ci));
+            v.n = static_cast<size_t>(sqlite3_column_bytes(st, ci));
+            break;
+        default:
+            v.kind = ValueRef::Text;
+            v.p = reinterpret_cast<const char*>(sqlite3_column_text(st, ci));
+            v.n = static_cast<size_t>(sqlite3_column_bytes(st, ci));
+        }
+    }
+    ++rows_;
+    return true;
+}
+
+void StatementImpl::ExecuteOther(const BindValues& binds, Call& call) {
+    (void)binds;
+    (void)call;
+    DatabaseImpl& db = *s_.db_;
+    sql::Statement& st = *ast_;
+    using K = sql::Statement;
+    switch (st.kind) {
+    case K::Commit:
+        db.EndTransaction(s_.tx_, true);
+        return;
+    case K::Rollback:
+        if (st.param.empty()) {
+            db.EndTransaction(s_.tx_, false);
+            return;
+        }
+        for (size_t k = s_.tx_.savepoints.size(); k-- > 0;) {
+            if (s_.tx_.savepoints[k].first == st.param) {
+                db.ApplyUndo(s_.tx_, s_.tx_.savepoints[k].second);
+                s_.tx_.savepoints.resize(k + 1);
+                return;
+            }
+        }
+        Fail(1086, "savepoint '" + st.param + "' never established in this session or is invalid");
+    case K::Savepoint: {
+        auto& sp = s_.tx_.savepoints;
+        sp.erase(std::remove_if(sp.begin(), sp.end(), [&](const auto& p) { return p.first == st.param; }), sp.end());
+        sp.emplace_back(st.param, s_.tx_.undo.size());
+        s_.tx_.active = true;
+        return;
+    }
+    case K::SetTransaction:
+        if (!s_.tx_.undo.empty()) Fail(1453, "SET TRANSACTION must be first statement of transaction");
+        return;
+    case K::LockTable:
+        return;
+    case K::AlterSession: {
+        for (size_t k = 0; k < st.words.size(); ++k) {
+            const std::string& p = st.words[k];
+            const std::string& v = st.grantees[k];
+            if (p == "NLS_DATE_FORMAT") {
+                rt::FormatDate(rt::Now(), v);   // rejects an unknown format
+                s_.dateFormat_ = v;
+            } else if (p == "CURRENT_SCHEMA") {
+                if (!db.cat_.users.count(v)) Fail(1435, "user does not exist");
+                s_.schema_ = v;
+                db.Touch();
+            } else if (p == "EDITION") {
+                if (v != "ORA$BASE") Fail(38802, "edition does not exist");
+            } else if (p == "OPTIMIZER_GOAL") {
+                Fail(2248, "invalid option for ALTER SESSION");
+            } else {
+                static const std::set<std::string> known = {
+                    "NLS_LANGUAGE", "NLS_TERRITORY", "NLS_NUMERIC_CHARACTERS", "NLS_SORT", "NLS_COMP", "NLS_CURRENCY",
+                    "NLS_DATE_LANGUAGE", "NLS_TIMESTAMP_FORMAT", "NLS_TIMESTAMP_TZ_FORMAT", "NLS_LENGTH_SEMANTICS",
+                    "SQL_TRACE", "OPTIMIZER_MODE", "ISOLATION_LEVEL", "TIME_ZONE", "NLS_CALENDAR", "NLS_ISO_CURRENCY",
+                    "NLS_DUAL_CURRENCY", "CURSOR_SHARING", "EVENTS", "SKIP_UNUSABLE_INDEXES", "STATISTICS_LEVEL",
+                    "PLSQL_WARNINGS", "PLSQL_DEBUG", "PLSQL_OPTIMIZE_LEVEL", "DB_FILE_MULTIBLOCK_READ_COUNT",
+                    "SORT_AREA_SIZE", "HASH_AREA_SIZE", "NLS_NCHAR_CONV_EXCP", "GLOBAL_NAMES", "TRACEFILE_IDENTIFIER"};
+                if (!known.count(p)) Fail(2248, "invalid option for ALTER SESSION");
+            }
+        }
+        return;
+    }
+    case K::AlterSystem: {
+        if (st.objectType != "KILL SESSION") {
+            if (!s_.dba_) Fail(1031, "insufficient privileges");
+            return;
+        }
+        if (!s_.dba_) Fail(1031, "insufficient privileges");
+        int sid = 0, serial = 0;
+        if (std::sscanf(st.text.c_str(), "%d , %d", &sid, &serial) != 2) Fail(26, "missing or invalid session ID");
+        auto it = db.sessions_.find(sid);
+        if (it == db.sessions_.end() || it->second->serial_ != serial) Fail(30, "User session ID does not exist.");
+        SessionImpl* victim = it->second;
+        if (victim == &s_) Fail(27, "cannot kill current session");
+        victim->killed_ = true;
+        SessionImpl* prev = db.current_;
+        db.current_ = victim;
+        db.EndTransaction(victim->tx_, false);
+        db.current_ = prev;
+        bool cap = db.capture_;
+        db.capture_ = false;
+        db.Exec("UPDATE temp.ocs_sessions SET status = 'KILLED' WHERE sid = " + std::to_string(sid));
+        db.capture_ = cap;
+        db.lockCv_.notify_all();
+        return;
+    }
+    case K::PlSql:
+    case K::CreatePlSql:
+        Fail(3001, "unimplemented feature");
+    case K::Merge:
+        Fail(3001, "unimplemented feature");
+    default:
+        break;
+    }
+    // DDL: commits the session's transaction before and after
+    db.EndTransaction(s_.tx_, true);
+    db.RunDdl(s_, st, text_);
+}
+
+std::unique_ptr<Statement> SessionImpl::Prepare(std::string_view sql) {
+    if (killed_) Fail(28, "your session has been killed");
+    auto st = std::make_unique<StatementImpl>(*this, std::string(sql));
+    st->PrepareText();
+    return st;
+}
+
+} // namespace
+
+// ======================================================================== DDL
+namespace {
+
+Column ColumnFromDef(const sql::ColumnDef& d, uint16_t cs, uint16_t ncs) {
+    Column c;
+    c.name = d.name;
+    c.info.Name = d.name;
+    c.defaultText = d.defaultText;
+    const std::string& t = d.typeName;
+    auto width = [&](bool national) -> uint32_t {
+        if (national) return ncs == 2000 ? 2 : 3;
+        return cs == 873 ? 4 : (cs == 871 || cs == 870) ? 3 : 1;
+    };
+    int off = static_cast<int>(d.offset);
+    if (t == "VARCHAR2" || t == "NVARCHAR2" || t == "CHAR" || t == "NCHAR") {
+        bool national = t[0] == 'N';
+        bool fixed = t == "CHAR" || t == "NCHAR";
+        int len = d.length;
+        if (len < 0) {
+            if (!fixed) Fail(906, "missing left parenthesis", off);
+            len = 1;
+        }
+        int maxLen = fixed ? 2000 : 4000;
+        if (len == 0) Fail(1723, "zero-length columns are not allowed", off);
+        if (national && static_cast<uint32_t>(len) * width(true) > static_cast<uint32_t>(maxLen)) Fail(910, "specified length too long for its datatype", off);
+        if (len > maxLen) Fail(910, "specified length too long for its datatype", off);
+        c.info.DataType = fixed ? OraType::Char : OraType::Varchar2;
+        c.info.CharsetForm = national ? 2 : 1;
+        c.info.CharsetId = national ? ncs : cs;
+        c.info.CharUsed = national || d.charSemantics;
+        c.info.CharSize = static_cast<uint32_t>(len);
+        c.info.ByteSize = c.info.CharUsed ? std::min<uint32_t>(static_cast<uint32_t>(len) * width(national), static_cast<uint32_t>(maxLen)) : static_cast<uint32_t>(len);
+        c.typeText = t;
+        c.dataLength = static_cast<int>(c.info.ByteSize);
+    } else if (t == "NUMBER" || t == "FLOAT") {
+        c.info.DataType = OraType::Number;
+        c.info.ByteSize = 22;
+        c.typeText = t;
+        c.dataLength = 22;
+        if (t == "FLOAT") {
+            int p = d.precision < 0 ? 126 : d.precision;
+            if (p < 1 || p > 126) Fail(1724, "floating point precision is out of range (1 to 126)", off);
+            c.info.Precision = static_cast<int16_t>(p);
+            c.info.Scale = -127;
+        } else if (d.precision < 0 && d.scale < 0) {
+            c.info.Precision = 0;
+            c.info.Scale = -127;
+        } else {
+            int p = d.precision < 0 ? 38 : d.precision;
+            int s = d.scale < 0 && d.scale != -1 ? d.scale : (d.scale == -1 ? 0 : d.scale);
+            if (d.scale < -1) s = d.scale;
+            if (p < 1 || p > 38) Fail(1727, "numeric precision specifier is out of range (1 to 38)", off);
+            if (s < -84 || s > 127) Fail(1728, "numeric scale specifier is out of range (-84 to 127)", off);
+            c.info.Precision = static_cast<int16_t>(p);
+            c.info.Scale = static_cast<int8_t>(s);
+        }
+    } else if (t == "DATE") {
+        c.info.DataType = OraType::Date;
+        c.info.ByteSize = 7;
+        c.typeText = "DATE";
+        c.dataLength = 7;
+    } else if (t == "TIMESTAMP") {
+        c.info.DataType = OraType::Timestamp;
+        c.info.ByteSize = 11;
+        c.info.Precision = static_cast<int16_t>(d.precision < 0 ? 6 : d.precision);
+        c.info.Scale = static_cast<int8_t>(c.info.Precision);
+        c.typeText = "TIMESTAMP(" + std::to_string(c.info.Precision) + ")";
+        c.dataLength = 11;
+    } else if (t == "CLOB" || t == "NCLOB") {
+        c.info.DataType = OraType::Clob;
+        c.info.ByteSize = 4000;
+        c.info.CharsetForm = t == "NCLOB" ? 2 : 1;
+        c.info.CharsetId = t == "NCLOB" ? ncs : cs;
+        c.typeText = t;
+        c.dataLength = 4000;
+    } else if (t == "BLOB" || t == "BFILE") {
+        c.info.DataType = t == "BLOB" ? OraType::Blob : OraType::Bfile;
+        c.info.ByteSize = 4000;
+        c.typeText = t;
+        c.dataLength = 4000;
+    } else if (t == "RAW") {
+        if (d.length < 1) Fail(906, "missing left parenthesis", off);
+        if (d.length > 2000) Fail(910, "specified length too long for its datatype", off);
+        c.info.DataType = OraType::Raw;
+        c.info.ByteSize = static_cast<uint32_t>(d.length);
+        c.typeText = "RAW";
+        c.dataLength = d.length;
+    } else if (t == "LONG") {
+        c.info.DataType = OraType::Long;
+        c.info.CharsetForm = 1;
+        c.info.CharsetId = cs;
+        c.typeText = "LONG";
+    } else if (t == "LONG RAW") {
+        c.info.DataType = OraType::LongRaw;
+        c.typeText = "LONG RAW";
+    } else if (t == "BINARY_FLOAT" || t == "BINARY_DOUBLE") {
+        c.info.DataType = t == "BINARY_FLOAT" ? OraType::BinaryFloat : OraType::BinaryDouble;
+        c.info.ByteSize = t == "BINARY_FLOAT" ? 4 : 8;
+        c.typeText = t;
+        c.dataLength = static_cast<int>(c.info.ByteSize);
+    } else if (t == "ROWID" || t == "UROWID") {
+        c.info.DataType = OraType::RowId;
+        c.info.ByteSize = 10;
+        c.typeText = t;
+        c.dataLength = 10;
+    } else {
+        Fail(902, "invalid datatype", off);
+    }
+    c.info.Nullable = !d.notNull;
+    return c;
+}
+
+const char* SqliteType(const ColumnInfo& t) {
+    switch (t.DataType) {
+    case OraType::Number: case OraType::BinaryFloat: case OraType::BinaryDouble: return "NUMERIC";
+    case OraType::Date: case OraType::Timestamp: return "REAL";
+    case OraType::Raw: case OraType::LongRaw: case OraType::Blob: case OraType::Bfile: return "BLOB";
+    default: return "TEXT";
+    }
+}
+
+bool ValidName(const std::string& n) { return !n.empty() && n.size() <= 30; }
+
+bool FindColumnName(const Object& o, const std::string& n) {
+    for (const auto& c : o.cols) if (c.name == n) return true;
+    return false;
+}
+
+} // namespace
+
+std::string DatabaseImpl::NameInUse(const std::string& owner, const std::string& name) {
+    return cat_.Find(owner, name) ? "name is already used by an existing object" : "";
+}
+
+void DatabaseImpl::WriteColumns(const Object& o) {
+    Query del(db_, "DELETE FROM ocs_columns WHERE object_id = ?");
+    del.Bind(1, o.id);
+    del.Run(db_);
+    int pos = 0;
+    for (const auto& c : o.cols) {
+        Query q(db_, "INSERT INTO ocs_columns VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+        q.Bind(1, o.id).Bind(2, static_cast<int64_t>(++pos)).Bind(3, c.name).Bind(4, static_cast<int64_t>(c.info.DataType))
+            .Bind(5, static_cast<int64_t>(c.info.ByteSize)).Bind(6, static_cast<int64_t>(c.info.CharSize))
+            .Bind(7, static_cast<int64_t>(c.info.CharUsed)).Bind(8, static_cast<int64_t>(c.info.Precision))
+            .Bind(9, static_cast<int64_t>(c.info.Scale)).Bind(10, static_cast<int64_t>(c.info.Nullable))
+            .Bind(11, static_cast<int64_t>(c.info.CharsetForm)).Bind(12, c.typeText.empty() ? std::string("VARCHAR2") : c.typeText)
+            .Bind(13, static_cast<int64_t>(c.dataLength));
+        bool isNum = c.info.DataType == OraType::Number;
+        if (isNum && c.info.Precision > 0) q.Bind(14, static_cast<int64_t>(c.info.Precision)); else q.BindNull(14);
+        if (isNum && c.info.Scale != -127 && c.typeText != "FLOAT") q.Bind(15, static_cast<int64_t>(c.info.Scale)); else q.BindNull(15);
+        if (c.defaultText.empty()) q.BindNull(16); else q.Bind(16, c.defaultText);
+        q.Run(db_);
+    }
+}
+
+// A session-less translation host for DDL work (constraint conditions, defaults).
+namespace {
+class DdlHost final : public TranslateHost {
+public:
+    DdlHost(DatabaseImpl& db, const std::string& schema) : db_(db), schema_(schema) {}
+    const Catalog& Cat() const override { return db_.cat_; }
+    const std::string& SchemaName() const override { return schema_; }
+    const std::string& UserName() const override { return schema_; }
+    bool IsDba() const override { return true; }
+    uint16_t DbCharsetId() const override { return db_.CharsetId(); }
+    uint16_t DbNCharsetId() const override { return db_.NCharsetId(); }
+    int RuleFor(const Object& t, const Column& c) override { return db_.RuleFor(t, c); }
+    int NewRownumSlot() override { Fail(4044, "procedure, function, package, or type is not allowed here"); }
+    DatabaseImpl& db_;
+    std::string schema_;
+};
+}
+
+void DatabaseImpl::DropTriggers(const std::string& owner, const std::string& table) {
+    std::vector<std::string> names;
+    {
+        Query q(db_, "SELECT name FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?");
+        q.Bind(1, owner + "." + table);
+        while (q.Next()) names.push_back(q.S(0));
+    }
+    for (const auto& n : names) Exec("DROP TRIGGER IF EXISTS " + Quote(n));
+}
+
+// Constraint triggers: check conditions and foreign keys, with Oracle's errors.
+void DatabaseImpl::BuildTriggers(const std::string& owner, const std::string& table) {
+    DropTriggers(owner, table);
+    const Object* t = cat_.Find(owner, table);
+    if (!t) return;
+    DdlHost host(*this, owner);
+    std::string tq = Quote(t->sqlName);
+    for (const auto& c : cat_.constraints) {
+        if (c.status != "ENABLED") continue;
+        if (c.type == 'C' && !c.notNull && c.owner == owner && c.table == table) {
+            auto st = sql::Parse("SELECT 1 FROM DUAL WHERE " + c.search);
+            std::string cond = TranslateRowExpr(host, *t, *st->query->block->where, "NEW");
+            std::string msg = SqlString(sql::OraMessage(2290, "check constraint (" + c.owner + "." + c.name + ") violated"));
+            for (const char* ev : {"INSERT", "UPDATE"}) {
+                Exec("CREATE TRIGGER " + Quote("k:" + c.owner + "." + c.name + ":" + ev) + " BEFORE " + ev + " ON " + tq +
+                     " BEGIN SELECT RAISE(ABORT, " + msg + ") WHERE (" + cond + ") = 0; END");
+            }
+        }
+        if (c.type != 'R') continue;
+        const Constraint* pk = cat_.FindConstraint(c.rOwner, c.rName);
+        if (!pk) continue;
+        const Object* parent = cat_.Find(pk->owner, pk->table);
+        const Object* child = cat_.Find(c.owner, c.table);
+        if (!parent || !child) continue;
+        bool isChild = c.owner == owner && c.table == table;
+        bool isParent = pk->owner == owner && pk->table == table;
+        std::string name = c.owner + "." + c.name;
+        if (isChild) {
+            std::string when, match;
+            for (size_t k = 0; k < c.cols.size(); ++k) {
+                when += (k ? " AND " : "") + std::string("NEW.") + Quote(c.cols[k]) + " IS NOT NULL";
+                match += (k ? " AND " : "") + std::string("p.") + Quote(pk->cols[k]) + " = NEW." + Quote(c.cols[k]);
+            }
+            std::string msg = SqlString(sql::OraMessage(2291, "integrity constraint (" + name + ") violated - parent key not found"));
+            std::string body = " WHEN " + when + " BEGIN SELECT RAISE(ABORT, " + msg + ") WHERE NOT EXISTS (SELECT 1 FROM " +
+                               Quote(parent->sqlName) + " AS p WHERE " + match + "); END";
+            std::string cols;
+            for (const auto& col : c.cols) cols += (cols.empty() ? "" : ",") + Quote(col);
+            Exec("CREATE TRIGGER " + Quote("k:" + name + ":ci") + " BEFORE INSERT ON " + Quote(child->sqlName) + body);
+            Exec("CREATE TRIGGER " + Quote("k:" + name + ":cu") + " BEFORE UPDATE OF " + cols + " ON " + Quote(child->sqlName) + body);
+        }
+        if (isParent) {
+            std::string match, changed, setNull;
+            for (size_t k = 0; k < c.cols.size(); ++k) {
+                match += (k ? " AND " : "") + std::string("c.") + Quote(c.cols[k]) + " = OLD." + Quote(pk->cols[k]);
+                changed += (k ? " OR " : "") + std::string("OLD.") + Quote(pk->cols[k]) + " IS NOT NEW." + Quote(pk->cols[k]);
+                setNull += (k ? ", " : "") + Quote(c.cols[k]) + " = NULL";
+            }
+            std::string matchBare = match;
+            std::string msg = SqlString(sql::OraMessage(2292, "integrity constraint (" + name + ") violated - child record found"));
+            std::string exists = "EXISTS (SELECT 1 FROM " + Quote(child->sqlName) + " AS c WHERE " + match + ")";
+            std::string del;
+            if (c.deleteRule == "CASCADE") {
+                std::string m2;
+                for (size_t k = 0; k < c.cols.size(); ++k) m2 += (k ? " AND " : "") + Quote(c.cols[k]) + " = OLD." + Quote(pk->cols[k]);
+                del = " BEGIN DELETE FROM " + Quote(child->sqlName) + " WHERE " + m2 + "; END";
+            } else if (c.deleteRule == "SET NULL") {
+                std::string m2;
+                for (size_t k = 0; k < c.cols.size(); ++k) m2 += (k ? " AND " : "") + Quote(c.cols[k]) + " = OLD." + Quote(pk->cols[k]);
+                del = " BEGIN UPDATE " + Quote(child->sqlName) + " SET " + setNull + " WHERE " + m2 + "; END";
+            } else {
+                del = " BEGIN SELECT RAISE(ABORT, " + msg + ") WHERE " + exists + "; END";
+            }
+            std::string pcols;
+            for (const auto& col : pk->cols) pcols += (pcols.empty() ? "" : ",") + Quote(col);
+            Exec("CREATE TRIGGER " + Quote("k:" + name + ":pd") + " BEFORE DELETE ON " + Quote(parent->sqlName) + del);
+            Exec("CREATE TRIGGER " + Quote("k:" + name + ":pu") + " BEFORE UPDATE OF " + pcols + " ON " + Quote(parent->sqlName) +
+                 " WHEN " + changed + " BEGIN SELECT RAISE(ABORT, " + msg + ") WHERE " + exists + "; END");
+        }
+    }
+}
+
+void DatabaseImpl::BuildTable(const Object& o) {
+    std::string cols;
+    for (const auto& c : o.cols) {
+        cols += (cols.empty() ? "" : ", ") + Quote(c.name) + " " + SqliteType(c.info);
+        if (!c.info.Nullable) cols += " NOT NULL";
+    }
+    Exec("CREATE TABLE " + Quote(o.sqlName) + " (" + cols + ")");
+    for (const auto& c : cat_.constraints) {
+        if (c.owner != o.owner || c.table != o.name || (c.type != 'P' && c.type != 'U') || c.status != "ENABLED") continue;
+        std::string ic;
+        for (const auto& col : c.cols) ic += (ic.empty() ? "" : ",") + Quote(col);
+        Exec("CREATE UNIQUE INDEX " + Quote("c:" + c.owner + "." + c.name) + " ON " + Quote(o.sqlName) + " (" + ic + ")");
+    }
+    for (const auto& i : cat_.indexes) {
+        if (i.tableOwner != o.owner || i.table != o.name) continue;
+        bool backsConstraint = cat_.FindConstraint(i.owner, i.name) != nullptr;
+        if (backsConstraint) continue;
+        std::string ic;
+        for (const auto& col : i.cols) if (FindColumnName(o, col)) ic += (ic.empty() ? "" : ",") + Quote(col);
+        if (ic.empty()) continue;
+        Exec(std::string("CREATE ") + (i.unique ? "UNIQUE " : "") + "INDEX " + Quote("i:" + i.owner + "." + i.name) + " ON " + Quote(o.sqlName) + " (" + ic + ")");
+    }
+}
+
+void DatabaseImpl::RebuildTable(const std::string& owner, const std::string& name) {
+    const Object* o = cat_.Find(owner, name);
+    if (!o) return;
+    std::string tmp = o->sqlName + "#old";
+    std::vector<std::string> oldCols;
+    {
+        Query q(db_, ("SELECT name FROM pragma_table_info(" + SqlString(o->sqlName) + ")").c_str());
+        while (q.Next()) oldCols.push_back(q.S(0));
+    }
+    std::vector<std::string> idx;
+    {
+        Query q(db_, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND sql IS NOT NULL");
+        q.Bind(1, o->sqlName);
+        while (q.Next()) idx.push_back(q.S(0));
+    }
+    for (const auto& i : idx) Exec("DROP INDEX " + Quote(i));
+    DropTriggers(owner, name);
+    Exec("PRAGMA legacy_alter_table=ON");
+    Exec("ALTER TABLE " + Quote(o->sqlName) + " RENAME TO " + Quote(tmp));
+    Exec("PRAGMA legacy_alter_table=OFF");
+    BuildTable(*o);
+    std::string cols = "rowid", vals = "rowid";
+    DdlHost host(*this, owner);
+    for (const auto& c : o->cols) {
+        bool existed = std::find(oldCols.begin(), oldCols.end(), c.name) != oldCols.end();
+        if (!existed && c.defaultText.empty()) continue;
+        cols += "," + Quote(c.name);
+        if (existed) {
+            vals += ",ora_store(" + Quote(c.name) + "," + std::to_string(RuleFor(*o, c)) + ")";
+        } else {
+            auto st = sql::Parse("SELECT " + c.defaultText + " FROM DUAL");
+            std::string d = TranslateRowExpr(host, *o, *st->query->block->items[0].expr, "");
+            vals += ",ora_store(" + d + "," + std::to_string(RuleFor(*o, c)) + ")";
+        }
+    }
+    Exec("INSERT INTO " + Quote(o->sqlName) + " (" + cols + ") SELECT " + vals + " FROM " + Quote(tmp));
+    Exec("DROP TABLE " + Quote(tmp));
+    std::set<std::pair<std::string, std::string>> related{{owner, name}};
+    for (const auto& c : cat_.constraints) {
+        if (c.type != 'R') continue;
+        const Constraint* pk = cat_.FindConstraint(c.rOwner, c.rName);
+        if (!pk) continue;
+        if (c.owner == owner && c.table == name) related.insert({pk->owner, pk->table});
+        if (pk->owner == owner && pk->table == name) related.insert({c.owner, c.table});
+    }
+    for (const auto& [ow, t] : related) BuildTriggers(ow, t);
+}
+
+const Object* DatabaseImpl::TableOf(SessionImpl& s, const sql::ObjectName& n) {
+    std::string owner = n.schema.empty() ? s.schema_ : n.schema;
+    const Object* o = cat_.Find(owner, n.name);
+    if (!o || o->type != "TABLE") Fail(942, "table or view does not exist", static_cast<int>(n.offset));
+    if (o->owner != s.user_ && !s.dba_) Fail(1031, "insufficient privileges", static_cast<int>(n.offset));
+    if (OthersLock(s.tx_, o->id)) Fail(54, "resource busy and acquire with NOWAIT specified or timeout expired");
+    return o;
+}
+
+namespace {
+
+void InsertConstraint(sqlite3* db, const Constraint& c) {
+    Query q(db, "INSERT INTO ocs_constraints(owner, constraint_name, constraint_type, table_name, search_condition, r_owner, "
+                "r_constraint_name, delete_rule, status, generated, not_null, last_change) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+    q.Bind(1, c.owner).Bind(2, c.name).Bind(3, std::string(1, c.type)).Bind(4, c.table);
+    if (c.search.empty()) q.BindNull(5); else q.Bind(5, c.search);
+    if (c.rOwner.empty()) q.BindNull(6); else q.Bind(6, c.rOwner);
+    if (c.rName.empty()) q.BindNull(7); else q.Bind(7, c.rName);
+    q.Bind(8, c.deleteRule).Bind(9, c.status).Bind(10, std::string(c.generated ? "GENERATED NAME" : "USER NAME"))
+        .Bind(11, static_cast<int64_t>(c.notNull)).BindD(12, rt::Now());
+    q.Run(db);
+    int pos = 0;
+    for (const auto& col : c.cols) {
+        Query cc(db, "INSERT INTO ocs_cons_columns VALUES (?,?,?,?,?)");
+        cc.Bind(1, c.owner).Bind(2, c.name).Bind(3, c.table).Bind(4, col).Bind(5, static_cast<int64_t>(++pos));
+        cc.Run(db);
+    }
+    if (c.type == 'P' || c.type == 'U') {
+        Query qi(db, "INSERT OR REPLACE INTO ocs_indexes VALUES (?,?,?,?,'UNIQUE')");
+        qi.Bind(1, c.owner).Bind(2, c.name).Bind(3, c.owner).Bind(4, c.table);
+        qi.Run(db);
+        pos = 0;
+        for (const auto& col : c.cols) {
+            Query ic(db, "INSERT INTO ocs_ind_columns VALUES (?,?,?,?,?,?,'ASC')");
+            ic.Bind(1, c.owner).Bind(2, c.name).Bind(3, c.owner).Bind(4, c.table).Bind(5, col).Bind(6, static_cast<int64_t>(++pos));
+            ic.Run(db);
+        }
+    }
+}
+
+void DeleteConstraint(sqlite3* db, const std::string& owner, const std::string& name) {
+    for (const char* sqlText : {"DELETE FROM ocs_constraints WHERE owner = ? AND constraint_name = ?",
+                                "DELETE FROM ocs_cons_columns WHERE owner = ? AND constraint_name = ?",
+                                "DELETE FROM ocs_indexes WHERE owner = ? AND index_name = ?",
+                                "DELETE FROM ocs_ind_columns WHERE index_owner = ? AND index_name = ?"}) {
+        Query q(db, sqlText);
+        q.Bind(1, owner).Bind(2, name);
+        q.Run(db);
+    }
+}
+
+} // namespace
+
+// Turns parsed constraint definitions into catalog constraints of table `t` (whose columns are known).
+static std::vector<Constraint> MakeConstraints(DatabaseImpl& db, SessionImpl& s, const Object& t, sql::Statement& st,
+                                               const std::vector<Constraint>& pendingSelf) {
+    std::vector<Constraint> out = pendingSelf;
+    for (auto& d : st.constraints) {
+        Constraint c;
+        c.owner = t.owner;
+        c.table = t.name;
+        c.type = d.type;
+        c.cols = d.columns;
+        c.generated = d.name.empty();
+        c.name = d.name.empty() ? db.NewConstraintName() : d.name;
+        c.status = d.disabled ? "DISABLED" : "ENABLED";
+        int off = static_cast<int>(d.offset);
+        if (db.cat_.FindConstraint(c.owner, c.name)) Fail(2264, "name already used by an existing constraint", off);
+        for (const auto& o : out) if (o.name == c.name) Fail(2264, "name already used by an existing constraint", off);
+        for (const auto& col : c.cols) {
+            if (!FindColumnName(t, col)) Fail(904, "\"" + col + "\": invalid identifier", off);
+        }
+        if (d.notNullOf) {
+            c.notNull = true;
+            c.search = "\"" + c.cols[0] + "\" IS NOT NULL";
+        } else if (c.type == 'C') {
+            c.search = d.checkText;
+            DdlHost host(db, t.owner);
+            TranslateRowExpr(host, t, *d.check, "");   // resolves the columns, rejects what a check cannot hold
+        } else if (c.type == 'P') {
+            for (const auto& o : out) if (o.type == 'P') Fail(2260, "table can have only one primary key", off);
+            for (const auto& o : db.cat_.constraints) if (o.owner == t.owner && o.table == t.name && o.type == 'P') Fail(2260, "table can have only one primary key", off);
+        } else if (c.type == 'R') {
+            std::string rowner = d.refTable.schema.empty() ? s.schema_ : d.refTable.schema;
+            const Constraint* key = nullptr;
+            std::vector<std::string> refCols = d.refColumns;
+            bool self = rowner == t.owner && d.refTable.name == t.name;
+            std::vector<const Constraint*> candidates;
+            if (self) for (const auto& o : out) candidates.push_back(&o);
+            const Object* parent = db.cat_.Find(rowner, d.refTable.name);
+            if (!self && (!parent || parent->type != "TABLE")) Fail(942, "table or view does not exist", static_cast<int>(d.refTable.offset));
+            for (const auto& o : db.cat_.constraints) if (o.owner == rowner && o.table == d.refTable.name) candidates.push_back(&o);
+            for (const auto* k : candidates) {
+                if (k->type != 'P' && k->type != 'U') continue;
+                if (refCols.empty() ? k->type == 'P' : k->cols == refCols) { key = k; break; }
+            }
+            if (!key) {
+                if (refCols.empty()) Fail(2268, "referenced table does not have a primary key", off);
+                Fail(2270, "no matching unique or primary key for this column-list", off);
+            }
+            if (key->cols.size() != c.cols.size()) Fail(2256, "number of referencing columns must match referenced columns", off);
+            c.rOwner = key->owner;
+            c.rName = key->name;
+            c.deleteRule = d.onDeleteCascade ? "CASCADE" : d.onDeleteSetNull ? "SET NULL" : "NO ACTION";
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+void DatabaseImpl::CreateTable(SessionImpl& s, sql::Statement& st, std::string_view text) {
+    std::string owner = st.object.schema.empty() ? s.schema_ : st.object.schema;
+    int off = static_cast<int>(st.object.offset);
+    if (!cat_.users.count(owner)) Fail(1918, "user '" + owner + "' does not exist", off);
+    if (owner != s.user_ && !s.dba_) Fail(1031, "insufficient privileges", off);
+    if (!ValidName(st.object.name)) Fail(972, "identifier is too long", off);
+    if (cat_.Find(owner, st.object.name)) Fail(955, "name is already used by an existing object", off);
+    Object o;
+    o.id = NewObjectId();
+    o.owner = owner;
+    o.name = st.object.name;
+    o.type = "TABLE";
+    o.sqlName = owner + "." + o.name;
+    o.created = o.lastDdl = rt::Now();
+    std::string selectSql;
+    if (st.query) {
+        Translated q = TranslateQuery(s, *st.query, text);
+        std::set<std::string> seen;
+        for (auto& c : q.columns) {
+            if (c.Name.empty() || c.Name.find_first_of("()+-*/|'', ") != std::string::npos)
+                Fail(998, "must name this expression with a column alias");
+            if (!seen.insert(c.Name).second) Fail(957, "duplicate column name");
+            Column col;
+            col.name = c.Name;
+            col.info = c;
+            col.info.Nullable = true;
+            if (col.info.DataType == OraType::Char && col.info.ByteSize == 0) col.info.ByteSize = col.info.CharSize = 1;
+            col.typeText = c.DataType == OraType::Number ? "NUMBER" : c.DataType == OraType::Date ? "DATE" :
+                           c.DataType == OraType::Char ? (c.CharsetForm == 2 ? "NCHAR" : "CHAR") :
+                           c.DataType == OraType::Varchar2 ? (c.CharsetForm == 2 ? "NVARCHAR2" : "VARCHAR2") :
+                           c.DataType == OraType::Clob ? "CLOB" : c.DataType == OraType::Blob ? "BLOB" : c.DataType == OraType::Raw ? "RAW" : "VARCHAR2";
+            col.dataLength = static_cast<int>(c.DataType == OraType::Number ? 22 : c.ByteSize);
+            o.cols.push_back(col);
+        }
+        selectSql = q.sql;
+    } else {
+        std::set<std::string> seen;
+        for (const auto& d : st.columnDefs) {
+            if (!ValidName(d.name)) Fail(972, "identifier is too long", static_cast<int>(d.offset));
+            if (!seen.insert(d.name).second) Fail(957, "duplicate column name", static_cast<int>(d.offset));
+            Column c = ColumnFromDef(d, charset_, ncharset_);
+            if (!d.defaultText.empty()) {
+                DdlHost host(*this, owner);
+                Object empty;
+                TranslateRowExpr(host, empty, *d.defaultExpr, "");   // a default may not name columns
+            }
+            o.cols.push_back(c);
+        }
+        if (o.cols.empty()) Fail(904, "invalid identifier");
+        if (o.cols.size() > 1000) Fail(1792, "maximum number of columns in a table or view is 1000");
+    }
+    std::vector<Constraint> cons = MakeConstraints(*this, s, o, st, {});
+    for (const auto& c : cons) {
+        if (c.type == 'P' || c.notNull)
+            for (auto& col : o.cols) if (std::find(c.cols.begin(), c.cols.end(), col.name) != c.cols.end()) col.info.Nullable = false;
+    }
+    Query q(db_, "INSERT INTO ocs_objects(object_id, owner, object_name, object_type, status, sql_name, created, last_ddl) VALUES (?,?,?,'TABLE','VALID',?,?,?)");
+    q.Bind(1, o.id).Bind(2, o.owner).Bind(3, o.name).Bind(4, o.sqlName).BindD(5, o.created).BindD(6, o.lastDdl);
+    q.Run(db_);
+    WriteColumns(o);
+    for (const auto& c : cons) InsertConstraint(db_, c);
+    LoadCatalog();
+    const Object* created = cat_.Find(o.owner, o.name);
+    BuildTable(*created);
+    if (!selectSql.empty()) {
+        std::string cols;
+        for (const auto& c : created->cols) cols += (cols.empty() ? "" : ",") + Quote(c.name);
+        Exec("INSERT INTO " + Quote(created->sqlName) + " (" + cols + ") SELECT * FROM (" + selectSql + ")");
+    }
+    std::set<std::pair<std::string, std::string>> related{{o.owner, o.name}};
+    for (const auto& c : cons) {
+        if (c.type != 'R') continue;
+        const Constraint* pk = cat_.FindConstraint(c.rOwner, c.rName);
+        if (pk) related.insert({pk->owner, pk->table});
+    }
+    for (const auto& [ow, t] : related) BuildTriggers(ow, t);
+}
+
+void DatabaseImpl::ValidateConstraint(const Constraint& c) {
+    const Object* t = cat_.Find(c.owner, c.table);
+    if (!t || c.status != "ENABLED") return;
+    std::string tq = Quote(t->sqlName);
+    auto any = [&](const std::string& sqlText) {
+        Query q(db_, sqlText.c_str());
+        return q.Next();
+    };
+    std::string cols, notNull;
+    for (const auto& col : c.cols) {
+        cols += (cols.empty() ? "" : ",") + Quote(col);
+        notNull += (notNull.empty() ? "" : " AND ") + Quote(col) + " IS NOT NULL";
+    }
+    std::string name = c.owner + "." + c.name;
+    if (c.notNull) {
+        if (any("SELECT 1 FROM " + tq + " WHERE " + Quote(c.cols[0]) + " IS NULL"))
+            Fail(2296, "cannot enable (" + name + ") - null values found");
+    } else if (c.type == 'P' || c.type == 'U') {
+        if (c.type == 'P') {
+            std::string nulls;
+            for (const auto& col : c.cols) nulls += (nulls.empty() ? "" : " OR ") + Quote(col) + " IS NULL";
+            if (any("SELECT 1 FROM " + tq + " WHERE " + nulls)) Fail(1449, "column contains NULL values; cannot alter to NOT NULL");
+        }
+        if (any("SELECT 1 FROM " + tq + " WHERE " + notNull + " GROUP BY " + cols + " HAVING count(*) > 1"))
+            Fail(c.type == 'P' ? 2437 : 2299, c.type == 'P' ? "cannot validate (" + name + ") - primary key violated"
+                                                           : "cannot validate (" + name + ") - duplicate keys found");
+    } else if (c.type == 'C') {
+        DdlHost host(*this, c.owner);
+        auto st = sql::Parse("SELECT 1 FROM DUAL WHERE " + c.search);
+        std::string cond = TranslateRowExpr(host, *t, *st->query->block->where, "");
+        if (any("SELECT 1 FROM " + tq + " WHERE (" + cond + ") = 0")) Fail(2293, "cannot validate (" + name + ") - check constraint violated");
+    } else if (c.type == 'R') {
+        const Constraint* pk = cat_.FindConstraint(c.rOwner, c.rName);
+        const Object* p = pk ? cat_.Find(pk->owner, pk->table) : nullptr;
+        if (!p) return;
+        std::string match;
+        for (size_t k = 0; k < c.cols.size(); ++k) match += (k ? " AND " : "") + std::string("p.") + Quote(pk->cols[k]) + " = c." + Quote(c.cols[k]);
+        std::string nn;
+        for (const auto& col : c.cols) nn += (nn.empty() ? "" : " AND ") + std::string("c.") + Quote(col) + " IS NOT NULL";
+        if (any("SELECT 1 FROM " + tq + " AS c WHERE " + nn + " AND NOT EXISTS (SELECT 1 FROM " + Quote(p->sqlName) + " AS p WHERE " + match + ")"))
+            Fail(2298, "cannot validate (" + name + ") - parent keys not found");
+    }
+}
+
+void DatabaseImpl::AlterTable(SessionImpl& s, sql::Statement& st) {
+    const Object* t = TableOf(s, st.object);
+    std::string owner = t->owner, name = t->name;
+    Object o = *t;
+    const std::string& action = st.objectType;
+    if (action == "NOOP") return;
+    auto rowsExist = [&]() {
+        Query q(db_, ("SELECT 1 FROM " + Quote(o.sqlName) + " LIMIT 1").c_str());
+        return q.Next();
+    };
+    if (action == "ADD COLUMN") {
+        for (const auto& d : st.columnDefs) {
+            if (FindColumnName(o, d.name)) Fail(1430, "column being added already exists in table", static_cast<int>(d.offset));
+            Column c = ColumnFromDef(d, charset_, ncharset_);
+            if (!c.info.Nullable && c.defaultText.empty() && rowsExist()) Fail(1758, "table must be empty to add mandatory (NOT NULL) column");
+            o.cols.push_back(c);
+        }
+        std::vector<Constraint> cons = MakeConstraints(*this, s, o, st, {});
+        WriteColumns(o);
+        for (const auto& c : cons) InsertConstraint(db_, c);
+        LoadCatalog();
+        for (const auto& c : cons) ValidateConstraint(c);
+        RebuildTable(owner, name);
+        return;
+    }
+    if (action == "MODIFY COLUMN") {
+        std::vector<Constraint> added;
+        for (const auto& d : st.columnDefs) {
+            auto it = std::find_if(o.cols.begin(), o.cols.end(), [&](const Column& c) { return c.name == d.name; });
+            if (it == o.cols.end()) Fail(904, "\"" + d.name + "\": invalid identifier", static_cast<int>(d.offset));
+            if (!d.typeName.empty()) {
+                Column c = ColumnFromDef(d, charset_, ncharset_);
+                c.info.Nullable = it->info.Nullable;
+                c.defaultText = it->defaultText;
+                bool smaller = c.info.DataType == it->info.DataType && (c.info.CharSize < it->info.CharSize || c.info.ByteSize < it->info.ByteSize);
+                if (smaller && (c.info.DataType == OraType::Varchar2 || c.info.DataType == OraType::Char)) {
+                    Query q(db_, ("SELECT 1 FROM " + Quote(o.sqlName) + " WHERE length(" + Quote(d.name) + ") > " + std::to_string(c.info.CharSize) + " LIMIT 1").c_str());
+                    if (q.Next()) Fail(1441, "cannot decrease column length because some value is too big");
+                }
+                bool changesKind = (c.info.DataType == OraType::Number) != (it->info.DataType == OraType::Number) ||
+                                   (c.info.DataType == OraType::Date) != (it->info.DataType == OraType::Date);
+                if (changesKind) {
+                    Query q(db_, ("SELECT 1 FROM " + Quote(o.sqlName) + " WHERE " + Quote(d.name) + " IS NOT NULL LIMIT 1").c_str());
+                    if (q.Next()) Fail(1439, "column to be modified must be empty to change datatype");
+                }
+                *it = c;
+            }
+            if (!d.defaultText.empty()) it->defaultText = d.defaultText;
+            if (d.notNull) {
+                if (!it->info.Nullable) Fail(1442, "column to be modified to NOT NULL is already NOT NULL");
+                Constraint c;
+                c.owner = owner;
+                c.table = name;
+                c.name = NewConstraintName();
+                c.generated = true;
+                c.type = 'C';
+                c.notNull = true;
+                c.cols = {d.name};
+                c.search = "\"" + d.name + "\" IS NOT NULL";
+                ValidateConstraint(c);
+                added.push_back(c);
+                it->info.Nullable = false;
+            }
+            if (d.hasNull) {
+                if (it->info.Nullable) Fail(1451, "column to be modified to NULL cannot be modified to NULL");
+                for (const auto& k : cat_.constraints)
+                    if (k.owner == owner && k.table == name && k.type == 'P' && std::find(k.cols.begin(), k.cols.end(), d.name) != k.cols.end())
+                        Fail(1451, "column to be modified to NULL cannot be modified to NULL");
+                for (const auto& k : cat_.constraints)
+                    if (k.owner == owner && k.table == name && k.notNull && k.cols[0] == d.name) DeleteConstraint(db_, k.owner, k.name);
+                it->info.Nullable = true;
+            }
+        }
+        WriteColumns(o);
+        for (const auto& c : added) InsertConstraint(db_, c);
+        LoadCatalog();
+        RebuildTable(owner, name);
+        return;
+    }
+    if (action == "DROP COLUMN") {
+        for (const auto& col : st.dropColumns) {
+            auto it = std::find_if(o.cols.begin(), o.cols.end(), [&](const Column& c) { return c.name == col; });
+            if (it == o.cols.end()) Fail(904, "\"" + col + "\": invalid identifier");
+            o.cols.erase(it);
+            for (const auto& k : cat_.constraints) {
+                if (k.owner == owner && k.table == name && std::find(k.cols.begin(), k.cols.end(), col) != k.cols.end()) {
+                    for (const auto& fk : cat_.constraints)
+                        if (fk.type == 'R' && fk.rOwner == k.owner && fk.rName == k.name) DeleteConstraint(db_, fk.owner, fk.name);
+                    DeleteConstraint(db_, k.owner, k.name);
+                }
+            }
+            for (const auto& i : cat_.indexes) {
+                if (i.tableOwner == owner && i.table == name && std::find(i.cols.begin(), i.cols.end(), col) != i.cols.end()) {
+                    Query q(db_, "DELETE FROM ocs_indexes WHERE owner = ? AND index_name = ?");
+                    q.Bind(1, i.owner).Bind(2, i.name);
+                    q.Run(db_);
+                    Query q2(db_, "DELETE FROM ocs_ind_columns WHERE index_owner = ? AND index_name = ?");
+                    q2.Bind(1, i.owner).Bind(2, i.name);
+                    q2.Run(db_);
+                }
+            }
+        }
+        if (o.cols.empty()) Fail(12983, "cannot drop all columns in a table");
+        WriteColumns(o);
+        LoadCatalog();
+        RebuildTable(owner, name);
+        return;
+    }
+    if (action == "ADD CONSTRAINT") {
+        std::vector<Constraint> cons = MakeConstraints(*this, s, o, st, {});
+        for (auto& c : cons) {
+            if (c.type == 'P') for (auto& col : o.cols) if (std::find(c.cols.begin(), c.cols.end(), col.name) != c.cols.end()) col.info.Nullable = false;
+            InsertConstraint(db_, c);
+        }
+        WriteColumns(o);
+        LoadCatalog();
+        for (const auto& c : cons) ValidateConstraint(c);
+        RebuildTable(owner, name);
+        return;
+    }
+    if (action == "DROP CONSTRAINT" || action == "DROP PRIMARY KEY") {
+        const Constraint* c = nullptr;
+        for (const auto& k : cat_.constraints) {
+            if (k.owner != owner || k.table != name) continue;
+            if (action == "DROP PRIMARY KEY" ? k.type == 'P' : k.name == st.param) c = &k;
+        }
+        if (!c) {
+            if (action == "DROP PRIMARY KEY") Fail(2441, "Cannot drop nonexistent primary key");
+            Fail(2443, "Cannot drop constraint  - nonexistent constraint");
+        }
+        for (const auto& fk : cat_.constraints)
+            if (fk.type == 'R' && fk.rOwner == c->owner && fk.rName == c->name) Fail(2273, "this unique/primary key is referenced by some foreign keys");
+        if (c->notNull) {
+            for (auto& col : o.cols) if (col.name == c->cols[0]) col.info.Nullable = true;
+            WriteColumns(o);
+        }
+        DeleteConstraint(db_, c->owner, c->name);
+        LoadCatalog();
+        RebuildTable(owner, name);
+        return;
+    }
+    if (action == "RENAME") {
+        RenameObject(s, owner, name, st.newName);
+        return;
+    }
+    if (action == "RENAME COLUMN") {
+        auto it = std::find_if(o.cols.begin(), o.cols.end(), [&](const Column& c) { return c.name == st.param; });
+        if (it == o.cols.end()) Fail(904, "\"" + st.param + "\": invalid identifier");
+        if (FindColumnName(o, st.newName)) Fail(957, "duplicate column name");
+        it->name = st.newName;
+        it->info.Name = st.newName;
+        WriteColumns(o);
+        for (const char* sqlText : {"UPDATE ocs_cons_columns SET column_name = ?3 WHERE owner = ?1 AND table_name = ?2 AND column_name = ?4",
+                                    "UPDATE ocs_ind_columns SET column_name = ?3 WHERE table_owner = ?1 AND table_name = ?2 AND column_name = ?4",
+                                    "UPDATE ocs_comments SET column_name = ?3 WHERE owner = ?1 AND table_name = ?2 AND column_name = ?4"}) {
+            Query q(db_, sqlText);
+            q.Bind(1, owner).Bind(2, name).Bind(3, st.newName).Bind(4, st.param);
+            q.Run(db_);
+        }
+        Exec("ALTER TABLE " + Quote(o.sqlName) + " RENAME COLUMN " + Quote(st.param) + " TO " + Quote(st.newName));
+        LoadCatalog();
+        RebuildTable(owner, name);
+        return;
+    }
+    Fail(1735, "invalid ALTER TABLE option");
+}
+
+void DatabaseImpl::RenameObject(SessionImpl& s, const std::string& owner, const std::string& from, const std::string& to) {
+    const Object* o = cat_.Find(owner, from);
+    if (!o) Fail(942, "table or view does not exist");
+    if (cat_.Find(owner, to)) Fail(955, "name is already used by an existing object");
+    (void)s;
+    std::string newSql = owner + "." + to;
+    if (o->type == "TABLE") {
+        Exec("ALTER TABLE " + Quote(o->sqlName) + " RENAME TO " + Quote(newSql));
+    } else if (o->type != "SEQUENCE" && o->type != "SYNONYM") {
+        Fail(3001, "unimplemented feature");
+    }
+    for (const char* sqlText : {"UPDATE ocs_objects SET object_name = ?3, sql_name = CASE WHEN sql_name = '' THEN '' ELSE ?4 END WHERE owner = ?1 AND object_name = ?2",
+                                "UPDATE ocs_constraints SET table_name = ?3 WHERE owner = ?1 AND table_name = ?2",
+                                "UPDATE ocs_cons_columns SET table_name = ?3 WHERE owner = ?1 AND table_name = ?2",
+                                "UPDATE ocs_indexes SET table_name = ?3 WHERE table_owner = ?1 AND table_name = ?2",
+                                "UPDATE ocs_ind_columns SET table_name = ?3 WHERE table_owner = ?1 AND table_name = ?2",
+                                "UPDATE ocs_comments SET table_name = ?3 WHERE owner = ?1 AND table_name = ?2",
+                                "UPDATE ocs_grants SET table_name = ?3 WHERE owner = ?1 AND table_name = ?2",
+                                "UPDATE ocs_sequences SET sequence_name = ?3 WHERE owner = ?1 AND sequence_name = ?2",
+                                "UPDATE ocs_synonyms SET synonym_name = ?3 WHERE owner = ?1 AND synonym_name = ?2"}) {
+        Query q(db_, sqlText);
+        q.Bind(1, owner).Bind(2, from).Bind(3, to).Bind(4, newSql);
+        q.Run(db_);
+    }
+    LoadCatalog();
+    if (o->type == "TABLE") RebuildTable(owner, to);
+}
+
+void DatabaseImpl::DropObject(SessionImpl& s, sql::Statement& st) {
+    const std::string& kind = st.objectType;
+    std::string owner = st.isPublic ? "PUBLIC" : (st.object.schema.empty() ? s.schema_ : st.object.schema);
+    const std::string& name = st.object.name;
+    int off = static_cast<int>(st.object.offset);
+    if (owner != s.user_ && !s.dba_ && owner != "PUBLIC") Fail(1031, "insufficient privileges", off);
+    auto delObjectRows = [&](const std::string& ow, const std::string& nm) {
+        for (const char* sqlText : {"DELETE FROM ocs_columns WHERE object_id IN (SELECT object_id FROM ocs_objects WHERE owner = ?1 AND object_name = ?2)",
+                                    "DELETE FROM ocs_objects WHERE owner = ?1 AND object_name = ?2",
+                                    "DELETE FROM ocs_comments WHERE owner = ?1 AND table_name = ?2",
+                                    "DELETE FROM ocs_grants WHERE owner = ?1 AND table_name = ?2",
+                                    "DELETE FROM ocs_views WHERE owner = ?1 AND view_name = ?2",
+                                    "DELETE FROM ocs_sequences WHERE owner = ?1 AND sequence_name = ?2",
+                                    "DELETE FROM ocs_synonyms WHERE owner = ?1 AND synonym_name = ?2"}) {
+            Query q(db_, sqlText);
+            q.Bind(1, ow).Bind(2, nm);
+            q.Run(db_);
+        }
+    };
+    if (kind == "TABLE") {
+        const Object* t = TableOf(s, st.object);
+        std::set<std::pair<std::string, std::string>> related;
+        for (const auto& c : cat_.constraints) {
+            if (c.type != 'R') continue;
+            const Constraint* pk = cat_.FindConstraint(c.rOwner, c.rName);
+            if (!pk) continue;
+            bool childHere = c.owner == t->owner && c.table == t->name;
+            bool parentHere = pk->owner == t->owner && pk->table == t->name;
+            if (parentHere && !childHere) {
+                if (!st.cascadeConstraints) Fail(2449, "unique/primary keys in table referenced by foreign keys");
+                DeleteConstraint(db_, c.owner, c.name);
+                related.insert({c.owner, c.table});
+            }
+            if (childHere && !parentHere) related.insert({pk->owner, pk->table});
+        }
+        for (const auto& c : cat_.constraints) if (c.owner == t->owner && c.table == t->name) DeleteConstraint(db_, c.owner, c.name);
+        for (const auto& i : cat_.indexes) {
+            if (i.tableOwner != t->owner || i.table != t->name) continue;
+            Query q(db_, "DELETE FROM ocs_indexes WHERE owner = ? AND index_name = ?");
+            q.Bind(1, i.owner).Bind(2, i.name);
+            q.Run(db_);
+            Query q2(db_, "DELETE FROM ocs_ind_columns WHERE index_owner = ? AND index_name = ?");
+            q2.Bind(1, i.owner).Bind(2, i.name);
+            q2.Run(db_);
+            Query q3(db_, "DELETE FROM ocs_objects WHERE owner = ? AND object_name = ? AND object_type = 'INDEX'");
+            q3.Bind(1, i.owner).Bind(2, i.name);
+            q3.Run(db_);
+        }
+        std::string sqlName = t->sqlName, tOwner = t->owner, tName = t->name;
+        delObjectRows(tOwner, tName);
+        Exec("DROP TABLE " + Quote(sqlName));
+        LoadCatalog();
+        for (const auto& [ow, nm] : related) BuildTriggers(ow, nm);
+        return;
+    }
+    if (kind == "INDEX") {
+        const Index* idx = nullptr;
+        for (const auto& i : cat_.indexes) if (i.owner == owner && i.name == name) idx = &i;
+        if (!idx) Fail(1418, "specified index does not exist", off);
+        if (cat_.FindConstraint(owner, name)) Fail(2429, "cannot drop index used for enforcement of unique/primary key", off);
+        Exec("DROP INDEX IF EXISTS " + Quote("i:" + owner + "." + name));
+        for (const char* sqlText : {"DELETE FROM ocs_indexes WHERE owner = ?1 AND index_name = ?2",
+                                    "DELETE FROM ocs_ind_columns WHERE index_owner = ?1 AND index_name = ?2",
+                                    "DELETE FROM ocs_objects WHERE owner = ?1 AND object_name = ?2 AND object_type = 'INDEX'"}) {
+            Query q(db_, sqlText);
+            q.Bind(1, owner).Bind(2, name);
+            q.Run(db_);
+        }
+        return;
+    }
+    if (kind == "USER") {
+        if (!s.dba_) Fail(1031, "insufficient privileges", off);
+        auto it = cat_.users.find(name);
+        if (it == cat_.users.end() || name == "PUBLIC") Fail(1918, "user '" + name + "' does not exist", off);
+        for (const auto& [sid, other] : sessions_) { (void)sid; if (other->user_ == name && !other->killed_) Fail(1940, "cannot drop a user that is currently connected"); }
+        std::vector<std::pair<std::string, std::string>> owned;
+        for (const auto& [k, o] : cat_.objects) if (o.owner == name) owned.emplace_back(o.type, o.name);
+        if (!owned.empty() && !st.cascade) Fail(1922, "CASCADE must be specified to drop '" + name + "'");
+        for (const auto& [type, nm] : owned) {
+            sql::Statement d(sql::Statement::Drop);
+            d.objectType = type;
+            d.object.schema = name;
+            d.object.name = nm;
+            d.cascadeConstraints = true;
+            if (type == "TABLE" || type == "VIEW" || type == "SEQUENCE" || type == "SYNONYM") {
+                LoadCatalog();
+                if (cat_.Find(name, nm)) DropObject(s, d);
+            } else {
+                delObjectRows(name, nm);
+            }
+        }
+        Query q(db_, "DELETE FROM ocs_users WHERE username = ?");
+        q.Bind(1, name);
+        q.Run(db_);
+        Query g(db_, "DELETE FROM ocs_grants WHERE grantee = ?");
+        g.Bind(1, name);
+        g.Run(db_);
+        return;
+    }
+    const Object* o = cat_.Find(owner, name);
+    std::string want = kind;
+    if (kind == "PACKAGE BODY" || kind == "TYPE BODY") want = kind;
+    if (!o || o->type != want) {
+        if (kind == "VIEW") Fail(942, "table or view does not exist", off);
+        if (kind == "SEQUENCE") Fail(2289, "sequence does not exist", off);
+        if (kind == "SYNONYM") {
+            if (st.isPublic) Fail(1432, "public synonym to be dropped does not exist", off);
+            Fail(1434, "private synonym to be dropped does not exist", off);
+        }
+        Fail(4043, "object " + name + " does not exist", off);
+    }
+    if (kind == "VIEW") Exec("DROP VIEW IF EXISTS " + Quote(o->sqlName));
+    delObjectRows(owner, name);
+}
+
+void DatabaseImpl::CreateIndex(SessionImpl& s, sql::Statement& st) {
+    std::string owner = st.object.schema.empty() ? s.schema_ : st.object.schema;
+    int off = static_cast<int>(st.object.offset);
+    if (owner != s.user_ && !s.dba_) Fail(1031, "insufficient privileges", off);
+    for (const auto& i : cat_.indexes) if (i.owner == owner && i.name == st.object.name) Fail(955, "name is already used by an existing object", off);
+    const Object* t = TableOf(s, st.target);
+    std::vector<std::string> cols;
+    for (const auto& c : st.columns) {
+        bool expr = c.find_first_of("(+-*/|") != std::string::npos;
+        if (!expr && !FindColumnName(*t, c)) Fail(904, "\"" + c + "\": invalid identifier");
+        cols.push_back(c);
+    }
+    for (const auto& i : cat_.indexes)
+        if (i.tableOwner == t->owner && i.table == t->name && i.cols == cols) Fail(1408, "such column list already indexed");
+    if (st.unique) {
+        std::string list, nn;
+        for (const auto& c : cols) { list += (list.empty() ? "" : ",") + Quote(c); nn += (nn.empty() ? "" : " AND ") + Quote(c) + " IS NOT NULL"; }
+        Query q(db_, ("SELECT 1 FROM " + Quote(t->sqlName) + " WHERE " + nn + " GROUP BY " + list + " HAVING count(*) > 1").c_str());
+        if (q.Next()) Fail(1452, "cannot CREATE UNIQUE INDEX; duplicate keys found");
+    }
+    Query q(db_, "INSERT INTO ocs_indexes VALUES (?,?,?,?,?)");
+    q.Bind(1, owner).Bind(2, st.object.name).Bind(3, t->owner).Bind(4, t->name).Bind(5, std::string(st.unique ? "UNIQUE" : "NONUNIQUE"));
+    q.Run(db_);
+    for (size_t k = 0; k < cols.size(); ++k) {
+        Query ic(db_, "INSERT INTO ocs_ind_columns VALUES (?,?,?,?,?,?,?)");
+        ic.Bind(1, owner).Bind(2, st.object.name).Bind(3, t->owner).Bind(4, t->name).Bind(5, cols[k]).Bind(6, static_cast<int64_t>(k + 1))
+            .Bind(7, k < st.words.size() ? st.words[k] : std::string("ASC"));
+        ic.Run(db_);
+    }
+    Query ob(db_, "INSERT INTO ocs_objects(object_id, owner, object_name, object_type, status, sql_name, created, last_ddl) VALUES (?,?,?,'INDEX','VALID','',?,?)");
+    ob.Bind(1, NewObjectId()).Bind(2, owner).Bind(3, st.object.name).BindD(4, rt::Now()).BindD(5, rt::Now());
+    ob.Run(db_);
+    std::string list;
+    for (const auto& c : cols) if (FindColumnName(*t, c)) list += (list.empty() ? "" : ",") + Quote(c);
+    if (!list.empty())
+        Exec(std::string("CREATE ") + (st.unique ? "UNIQUE " : "") + "INDEX " + Quote("i:" + owner + "." + st.object.name) + " ON " + Quote(t->sqlName) + " (" + list + ")");
+}
+
+void DatabaseImpl::CreateSequence(SessionImpl& s, sql::Statement& st, bool alter) {
+    std::string owner = st.object.schema.empty() ? s.schema_ : st.object.schema;
+    int off = static_cast<int>(st.object.offset);
+    if (owner != s.user_ && !s.dba_) Fail(1031, "insufficient privileges", off);
+    double inc = std::atof(st.incrementBy.c_str());
+    if (inc == 0) Fail(4002, "INCREMENT must be a non-zero integer");
+    if (alter) {
+        const Object* o = cat_.Find(owner, st.object.name);
+        if (!o || o->type != "SEQUENCE") Fail(2289, "sequence does not exist", off);
+        if (st.hasStart) Fail(2283, "cannot alter starting sequence number");
+        std::string sets;
+        if (st.hasIncrement) sets += ", increment_by = " + st.incrementBy;
+        if (st.hasMin) sets += ", min_value = " + st.minValue;
+        if (st.hasMax) sets += ", max_value = " + st.maxValue;
+        sets += std::string(", cycle_flag = '") + (st.cycle ? "Y" : "N") + "'";
+        Query q(db_, ("UPDATE ocs_sequences SET cache_size = cache_size" + sets + " WHERE owner = ? AND sequence_name = ?").c_str());
+        q.Bind(1, owner).Bind(2, st.object.name);
+        q.Run(db_);
+        return;
+    }
+    if (cat_.Find(owner, st.object.name)) Fail(955, "name is already used by an existing object", off);
+    double mn = st.hasMin ? std::atof(st.minValue.c_str()) : (inc > 0 ? 1 : -1e27 + 1);
+    double mx = st.hasMax ? std::atof(st.maxValue.c_str()) : (inc > 0 ? 1e27 - 1 : -1);
+    double start = st.hasStart ? std::atof(st.startWith.c_str()) : (inc > 0 ? mn : mx);
+    if (mn >= mx) Fail(4005, "INCREMENT must be less than MAXVALUE minus MINVALUE");
+    if (start < mn) Fail(4006, "START WITH cannot be less than MINVALUE");
+    if (start > mx) Fail(4008, "START WITH cannot be more than MAXVALUE");
+    Query q(db_, "INSERT INTO ocs_sequences VALUES (?,?,?,?,?,?,?,?)");
+    q.Bind(1, owner).Bind(2, st.object.name).BindD(3, mn).BindD(4, mx).BindD(5, inc).Bind(6, std::string(st.cycle ? "Y" : "N"))
+        .Bind(7, static_cast<int64_t>(st.cache)).BindD(8, start);
+    q.Run(db_);
+    Query ob(db_, "INSERT INTO ocs_objects(object_id, owner, object_name, object_type, status, sql_name, created, last_ddl) VALUES (?,?,?,'SEQUENCE','VALID','',?,?)");
+    ob.Bind(1, NewObjectId()).Bind(2, owner).Bind(3, st.object.name).BindD(4, rt::Now()).BindD(5, rt::Now());
+    ob.Run(db_);
+}
+
+void DatabaseImpl::CreateView(SessionImpl& s, sql::Statement& st, std::string_view text) {
+    std::string owner = st.object.schema.empty() ? s.schema_ : st.object.schema;
+    int off = static_cast<int>(st.object.offset);
+    if (owner != s.user_ && !s.dba_) Fail(1031, "insufficient privileges", off);
+    const Object* existing = cat_.Find(owner, st.object.name);
+    if (existing && (existing->type != "VIEW" || !st.orReplace)) Fail(955, "name is already used by an existing object", off);
+    Object o;
+    o.owner = owner;
+    o.name = st.object.name;
+    o.type = "VIEW";
+    o.sqlName = owner + "." + o.name;
+    o.id = existing ? existing->id : NewObjectId();
+    std::string status = "VALID";
+    std::string selectSql;
+    try {
+        Translated q = TranslateQuery(s, *st.query, text);
+        if (!st.columns.empty() && st.columns.size() != q.columns.size()) Fail(1730, "invalid number of column names specified");
+        std::set<std::string> seen;
+        for (size_t k = 0; k < q.columns.size(); ++k) {
+            Column c;
+            c.name = st.columns.empty() ? q.columns[k].Name : st.columns[k];
+            if (st.columns.empty() && c.name.find_first_of("()+-*/|', ") != std::string::npos)
+                Fail(998, "must name this expression with a column alias");
+            if (!seen.insert(c.name).second) Fail(957, "duplicate column name");
+            c.info = q.columns[k];
+            c.info.Name = c.name;
+            c.typeText = c.info.DataType == OraType::Number ? "NUMBER" : c.info.DataType == OraType::Date ? "DATE" :
+                         c.info.DataType == OraType::Char ? "CHAR" : "VARCHAR2";
+            c.dataLength = static_cast<int>(c.info.DataType == OraType::Number ? 22 : c.info.ByteSize);
+            o.cols.push_back(c);
+        }
+        selectSql = q.sql;
+    } catch (const EngineError&) {
+        if (!st.force) throw;
+        status = "INVALID";
+    }
+    if (existing) {
+        Exec("DROP VIEW IF EXISTS " + Quote(o.sqlName));
+        for (const char* sqlText : {"DELETE FROM ocs_objects WHERE owner = ?1 AND object_name = ?2",
+                                    "DELETE FROM ocs_views WHERE owner = ?1 AND view_name = ?2"}) {
+            Query q(db_, sqlText);
+            q.Bind(1, owner).Bind(2, o.name);
+            q.Run(db_);
+        }
+    }
+    if (!selectSql.empty()) {
+        std::string cols;
+        for (const auto& c : o.cols) cols += (cols.empty() ? "" : ",") + Quote(c.name);
+        Exec("CREATE VIEW " + Quote(o.sqlName) + " (" + cols + ") AS " + selectSql);
+    }
+    Query q(db_, "INSERT INTO ocs_objects(object_id, owner, object_name, object_type, status, sql_name, created, last_ddl) VALUES (?,?,?,'VIEW',?,?,?,?)");
+    q.Bind(1, o.id).Bind(2, owner).Bind(3, o.name).Bind(4, status).Bind(5, o.sqlName).BindD(6, rt::Now()).BindD(7, rt::Now());
+    q.Run(db_);
+    WriteColumns(o);
+    Query v(db_, "INSERT INTO ocs_views VALUES (?,?,?)");
+    v.Bind(1, owner).Bind(2, o.name).Bind(3, st.text);
+    v.Run(db_);
+    if (status != "VALID") Fail(24344, "success with compilation error");
+}
+
+void DatabaseImpl::CreateSynonym(SessionImpl& s, sql::Statement& st) {
+    std::string owner = st.isPublic ? "PUBLIC" : (st.object.schema.empty() ? s.schema_ : st.object.schema);
+    int off = static_cast<int>(st.object.offset);
+    if (owner != s.user_ && !s.dba_ && !(owner == "PUBLIC")) Fail(1031, "insufficient privileges", off);
+    const Object* existing = cat_.Find(owner, st.object.name);
+    if (existing && (existing->type != "SYNONYM" || !st.orReplace)) Fail(955, "name is already used by an existing object", off);
+    if (existing) {
+        for (const char* sqlText : {"DELETE FROM ocs_objects WHERE owner = ?1 AND object_name = ?2",
+                                    "DELETE FROM ocs_synonyms WHERE owner = ?1 AND synonym_name = ?2"}) {
+            Query q(db_, sqlText);
+            q.Bind(1, owner).Bind(2, st.object.name);
+            q.Run(db_);
+        }
+    }
+    std::string towner = st.target.schema.empty() ? s.schema_ : st.target.schema;
+    if (towner == owner && st.target.name == st.object.name) Fail(1471, "cannot create a synonym with same name as object");
+    Query q(db_, "INSERT INTO ocs_synonyms VALUES (?,?,?,?,NULL)");
+    q.Bind(1, owner).Bind(2, st.object.name).Bind(3, towner).Bind(4, st.target.name);
+    q.Run(db_);
+    Query ob(db_, "INSERT INTO ocs_objects(object_id, owner, object_name, object_type, status, sql_name, created, last_ddl) VALUES (?,?,?,'SYNONYM','VALID','',?,?)");
+    ob.Bind(1, NewObjectId()).Bind(2, owner).Bind(3, st.object.name).BindD(4, rt::Now()).BindD(5, rt::Now());
+    ob.Run(db_);
+}
+
+void DatabaseImpl::UserDdl(SessionImpl& s, sql::Statement& st) {
+    const std::string& name = st.object.name;
+    if (st.kind == sql::Statement::CreateUser) {
+        if (!s.dba_) Fail(1031, "insufficient privileges");
+        if (cat_.users.count(name)) Fail(1920, "user name '" + name + "' conflicts with another user or role name");
+        int64_t id = 0;
+        {
+            Query q(db_, "SELECT coalesce(max(user_id), 60) + 1 FROM ocs_users");
+            if (q.Next()) id = q.I(0);
+        }
+        std::string status = st.passwordExpire ? "EXPIRED" : "OPEN";
+        if (st.accountLock) status = st.passwordExpire ? "EXPIRED & LOCKED" : "LOCKED";
+        Query q(db_, "INSERT INTO ocs_users VALUES (?,?,?,?,0,?,NULL,NULL)");
+        q.Bind(1, id).Bind(2, name).Bind(3, st.text).Bind(4, status).BindD(5, rt::Now());
+        q.Run(db_);
+        return;
+    }
+    auto it = cat_.users.find(name);
+    if (it == cat_.users.end()) Fail(1918, "user '" + name + "' does not exist");
+    if (!s.dba_ && !(name == s.user_ && st.param == "PASSWORD" && !st.passwordExpire && !st.accountLock && !st.accountUnlock))
+        Fail(1031, "insufficient privileges");
+    std::string status = it->second.status;
+    std::string pw = it->second.password;
+    if (st.param == "PASSWORD") {
+        pw = st.text;
+        if (status.find("EXPIRED") != std::string::npos) status = status.find("LOCKED") != std::string::npos ? "LOCKED" : "OPEN";
+    }
+    bool locked = status.find("LOCKED") != std::string::npos;
+    bool expired = status.find("EXPIRED") != std::string::npos;
+    if (st.passwordExpire) expired = true;
+    if (st.accountLock) locked = true;
+    if (st.accountUnlock) locked = false;
+    status = expired && locked ? "EXPIRED & LOCKED" : expired ? "EXPIRED" : locked ? "LOCKED" : "OPEN";
+    Query q(db_, "UPDATE ocs_users SET password = ?, account_status = ? WHERE username = ?");
+    q.Bind(1, pw).Bind(2, status).Bind(3, name);
+    q.Run(db_);
+}
+
+void DatabaseImpl::Comment(SessionImpl& s, sql::Statement& st) {
+    std::string owner = st.object.schema.empty() ? s.schema_ : st.object.schema;
+    const Object* o = cat_.Find(owner, st.object.name);
+    if (!o || (o->type != "TABLE" && o->type != "VIEW")) Fail(942, "table or view does not exist", static_cast<int>(st.object.offset));
+    if (o->owner != s.user_ && !s.dba_) Fail(1031, "insufficient privileges");
+    std::string col = st.objectType == "COLUMN" ? st.param : "";
+    if (!col.empty() && !FindColumnName(*o, col)) Fail(904, "\"" + col + "\": invalid identifier");
+    Query d(db_, "DELETE FROM ocs_comments WHERE owner = ? AND table_name = ? AND coalesce(column_name, '') = ?");
+    d.Bind(1, owner).Bind(2, o->name).Bind(3, col);
+    d.Run(db_);
+    if (st.text.empty()) return;
+    Query q(db_, "INSERT INTO ocs_comments VALUES (?,?,?,?)");
+    q.Bind(1, owner).Bind(2, o->name);
+    if (col.empty()) q.BindNull(3); else q.Bind(3, col);
+    q.Bind(4, st.text);
+    q.Run(db_);
+}
+
+void DatabaseImpl::GrantRevoke(SessionImpl& s, sql::Statement& st) {
+    bool grant = st.kind == sql::Statement::Grant;
+    for (const auto& g : st.grantees)
+        if (g != "PUBLIC" && !cat_.users.count(g)) Fail(1917, "user or role '" + g + "' does not exist");
+    if (st.object.Empty()) {
+        // system privileges and roles
+        if (!s.dba_) Fail(1031, "insufficient privileges");
+        for (const auto& g : st.grantees) {
+            for (const auto& p : st.words) {
+                if (p == "DBA") {
+                    Query q(db_, "UPDATE ocs_users SET is_dba = ? WHERE username = ?");
+                    q.Bind(1, static_cast<int64_t>(grant ? 1 : 0)).Bind(2, g);
+                    q.Run(db_);
+                }
+                Query q(db_, grant ? "INSERT INTO ocs_sys_privs VALUES (?,?)" : "DELETE FROM ocs_sys_privs WHERE grantee = ? AND privilege = ?");
+                q.Bind(1, g).Bind(2, p);
+                q.Run(db_);
+            }
+        }
+        return;
+    }
+    std::string owner = st.object.schema.empty() ? s.schema_ : st.object.schema;
+    const Object* o = cat_.Find(owner, st.object.name);
+    if (!o) Fail(942, "table or view does not exist", static_cast<int>(st.object.offset));
+    if (o->owner != s.user_ && !s.dba_) Fail(1031, "insufficient privileges");
+    std::vector<std::string> privs;
+    for (const auto& p : st.words) {
+        if (p == "ALL" || p == "ALL PRIVILEGES") privs.insert(privs.end(), {"SELECT", "INSERT", "UPDATE", "DELETE", "ALTER", "INDEX", "REFERENCES"});
+        else privs.push_back(p);
+    }
+    for (const auto& g : st.grantees) {
+        for (const auto& p : privs) {
+            Query d(db_, "DELETE FROM ocs_grants WHERE grantee = ? AND owner = ? AND table_name = ? AND privilege = ?");
+            d.Bind(1, g).Bind(2, owner).Bind(3, o->name).Bind(4, p);
+            d.Run(db_);
+            if (!grant) continue;
+            Query q(db_, "INSERT INTO ocs_grants VALUES (?,?,?,?,?)");
+            q.Bind(1, g).Bind(2, owner).Bind(3, o->name).Bind(4, p).Bind(5, s.user_);
+            q.Run(db_);
+        }
+    }
+}
+
+void DatabaseImpl::Truncate(SessionImpl& s, sql::Statement& st) {
+    const Object* t = TableOf(s, st.object);
+    for (const auto& c : cat_.constraints) {
+        if (c.type != 'R' || c.status != "ENABLED") continue;
+        const Constraint* pk = cat_.FindConstraint(c.rOwner, c.rName);
+        if (pk && pk->owner == t->owner && pk->table == t->name && !(c.owner == t->owner && c.table == t->name))
+            Fail(2266, "unique/primary keys in table referenced by enabled foreign keys");
+    }
+    DropTriggers(t->owner, t->name);
+    Exec("DELETE FROM " + Quote(t->sqlName));
+    BuildTriggers(t->owner, t->name);
+}
+
+void DatabaseImpl::RunDdl(SessionImpl& s, sql::Statement& st, std::string_view text) {
+    bool prev = capture_;
+    capture_ = false;
+    EnsureTx();
+    Exec("SAVEPOINT ddl");
+    try {
+        using K = sql::Statement;
+        switch (st.kind) {
+        case K::CreateTable: CreateTable(s, st, text); break;
+        case K::AlterTable: AlterTable(s, st); break;
+        case K::Drop: DropObject(s, st); break;
+        case K::CreateIndex: CreateIndex(s, st); break;
+        case K::CreateSequence: CreateSequence(s, st, false); break;
+        case K::AlterSequence: CreateSequence(s, st, true); break;
+        case K::CreateView: CreateView(s, st, text); break;
+        case K::CreateSynonym: CreateSynonym(s, st); break;
+        case K::CreateUser:
+        case K::AlterUser: UserDdl(s, st); break;
+        case K::Comment: Comment(s, st); break;
+        case K::Grant:
+        case K::Revoke: GrantRevoke(s, st); break;
+        case K::Truncate: Truncate(s, st); break;
+        case K::Rename: RenameObject(s, st.object.schema.empty() ? s.schema_ : st.object.schema, st.object.name, st.newName); break;
+        case K::AlterIndex: break;
+        default: Fail(900, "invalid SQL statement");
+        }
+        Exec("RELEASE ddl");
+    } catch (const EngineError& e) {
+        if (e.Code == 24344) {
+            // created, with errors: the object stays
+            Exec("RELEASE ddl");
+            PersistOpenUndo(nullptr);
+            SqliteCommit();
+            LoadCatalog();
+            capture_ = prev;
+            throw;
+        }
+        sqlite3_exec(db_, "ROLLBACK TO ddl", nullptr, nullptr, nullptr);
+        sqlite3_exec(db_, "RELEASE ddl", nullptr, nullptr, nullptr);
+        LoadCatalog();
+        capture_ = prev;
+        throw;
+    }
+    PersistOpenUndo(nullptr);
+    SqliteCommit();
+    LoadCatalog();
+    capture_ = prev;
+}
+
+} // namespace eng
+
+// ======================================================================== opening
+namespace {
+std::shared_ptr<Database> OpenImpl(const std::string& directory, const DatabaseSettings* settings) {
+    std::error_code ec;
+    std::filesystem::create_directories(directory, ec);
+    std::string key = std::filesystem::weakly_canonical(directory, ec).string();
+    if (key.empty()) key = directory;
+    std::lock_guard<std::mutex> lock(eng::g_registryMutex);
+    auto& reg = eng::Registry();
+    auto it = reg.find(key);
+    if (it != reg.end()) {
+        if (auto db = it->second.lock()) {
+            if (settings) sql::Fail(1081, "cannot start already-running ORACLE - shut it down first");
+            return db;
+        }
+    }
+    auto db = std::make_shared<eng::DatabaseImpl>(key);
+    db->OpenFiles(settings);
+    reg[key] = db;
+    return db;
+}
+} // namespace
+
+std::shared_ptr<Database> Database::Open(const std::string& directory) { return OpenImpl(directory, nullptr); }
+std::shared_ptr<Database> Database::Open(const std::string& directory, const DatabaseSettings& settings) { return OpenImpl(directory, &settings); }
+
+} // namespace ocisim

@@ -1,0 +1,125 @@
+#pragma once
+// Engine internals shared by the translator and the database/session implementation.
+#include "ocisim/engine/Engine.h"
+#include "ocisim/engine/internal/Runtime.h"
+#include "ocisim/engine/internal/Sql.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ocisim::eng {
+
+struct Column {
+    std::string name;
+    ColumnInfo info;               // type as describe reports it
+    std::string typeText;          // VARCHAR2, NUMBER, DATE, ... (dictionary DATA_TYPE)
+    int dataLength = 0;            // dictionary DATA_LENGTH (bytes)
+    std::string defaultText;       // as written, "" when none
+    int rule = -1;                 // store rule id
+};
+
+struct Object {
+    int64_t id = 0;
+    std::string owner, name, type; // TABLE, VIEW, SEQUENCE, SYNONYM, INDEX, ...
+    std::string status = "VALID";
+    std::string sqlName;           // the SQLite table or view
+    double created = 0, lastDdl = 0;
+    std::vector<Column> cols;      // tables and views
+    std::string synOwner, synName; // synonyms
+    std::string viewText;
+};
+
+struct Constraint {
+    std::string owner, name, table;
+    char type = 'C';
+    std::vector<std::string> cols;
+    std::string search;            // check condition text
+    std::string rOwner, rName;     // referenced key
+    std::string deleteRule = "NO ACTION";
+    bool generated = false;
+    bool notNull = false;          // a NOT NULL check
+    std::string status = "ENABLED";
+};
+
+struct Index {
+    std::string owner, name, tableOwner, table;
+    bool unique = false;
+    std::vector<std::string> cols;
+};
+
+struct User {
+    int64_t id = 0;
+    std::string name, password, status = "OPEN";
+    bool dba = false;
+    double created = 0;
+};
+
+struct Catalog {
+    std::map<std::pair<std::string, std::string>, Object> objects;   // (owner, name); PUBLIC for public synonyms
+    std::vector<Constraint> constraints;
+    std::vector<Index> indexes;
+    std::map<std::string, User> users;
+    std::map<std::string, std::string> comments;                     // unused in lookups
+    std::vector<std::tuple<std::string, std::string, std::string, std::string>> grants;  // grantee, owner, object, privilege
+
+    const Object* Find(const std::string& owner, const std::string& name) const {
+        auto it = objects.find({owner, name});
+        return it == objects.end() ? nullptr : &it->second;
+    }
+    const Constraint* FindConstraint(const std::string& owner, const std::string& name) const {
+        for (const auto& c : constraints) if (c.owner == owner && c.name == name) return &c;
+        return nullptr;
+    }
+};
+
+// What the translator needs from the database and session.
+class TranslateHost {
+public:
+    virtual ~TranslateHost() = default;
+    virtual const Catalog& Cat() const = 0;
+    virtual const std::string& SchemaName() const = 0;   // the session's current schema
+    virtual const std::string& UserName() const = 0;
+    virtual bool IsDba() const = 0;
+    virtual uint16_t DbCharsetId() const = 0;
+    virtual uint16_t DbNCharsetId() const = 0;
+    virtual int RuleFor(const Object& table, const Column& col) = 0;
+    virtual int NewRownumSlot() = 0;
+};
+
+// A resolved, translated statement ready to run on SQLite.
+struct Translated {
+    std::string sql;                       // main statement
+    std::vector<ColumnInfo> columns;       // select list (queries)
+    std::vector<int> bindOfParam;          // SQLite parameter ?k+1 takes bind slot bindOfParam[k]
+    // DML
+    const Object* table = nullptr;
+    std::string lockSql;                   // UPDATE/DELETE: the rowids the statement will touch
+    std::vector<int> lockBindOfParam;
+    std::vector<int> returningSlots;       // bind slots receiving RETURNING values
+    std::vector<ColumnInfo> returningTypes;
+    bool forUpdate = false;
+    int waitSeconds = -1;
+    const Object* forUpdateTable = nullptr;  // FOR UPDATE: rows locked are this table's (hidden last column)
+    std::vector<int64_t> readTables;         // object ids the statement reads
+    int rownumSlots = 0;
+};
+
+// Translates a parsed SELECT/INSERT/UPDATE/DELETE/MERGE for SQLite. `bindSlots` maps each
+// placeholder occurrence (by source offset) to its bind slot.
+Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view text,
+                     const std::vector<Placeholder>& placeholders);
+
+// Translates a condition for a CHECK constraint or a default expression over a table's own
+// columns, referenced as `prefix."COL"` (prefix "NEW" inside triggers, "" for bare names).
+std::string TranslateRowExpr(TranslateHost& host, const Object& table, sql::Expr& e, const std::string& prefix,
+                             ColumnInfo* typeOut = nullptr);
+
+// Describes a query without running it (CREATE VIEW, CREATE TABLE AS SELECT).
+Translated TranslateQuery(TranslateHost& host, sql::Query& q, std::string_view text);
+
+std::string Quote(const std::string& name);          // "NAME" with inner quotes doubled
+std::string SqlString(const std::string& s);         // 'text' with inner quotes doubled
+
+} // namespace ocisim::eng
