@@ -65,6 +65,11 @@ Currency Currency::FromDouble(double value) {
     return Currency{r};
 }
 
+Variant::Variant(std::uint64_t v) : FType(vtInt64) {
+    if (v > std::uint64_t(std::numeric_limits<std::int64_t>::max())) Overflow(vtInt64, vtInt64);
+    FValue = std::int64_t(v);
+}
+
 Variant Variant::Null() {
     Variant v;
     v.FType = vtNull;

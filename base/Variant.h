@@ -77,7 +77,10 @@ public:
     Variant(std::int64_t v) : FType(vtInt64), FValue(v) {}
 #if defined(__LP64__)
     Variant(long long v) : FType(vtInt64), FValue(std::int64_t(v)) {}
+    Variant(unsigned long long v) : Variant(static_cast<std::uint64_t>(v)) {}
 #endif
+    // An unsigned 64-bit count or size: an Int64, EVariantError above its range.
+    Variant(std::uint64_t v);
     Variant(float v) : FType(vtSingle), FValue(double(v)) {}
     Variant(double v) : FType(vtDouble), FValue(v) {}
     Variant(Currency v) : FType(vtCurrency), FValue(v.Scaled) {}

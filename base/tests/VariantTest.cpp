@@ -49,6 +49,8 @@ TEST_F(VariantTest, KindsAreKept) {
     EXPECT_EQ(Variant(std::uint16_t(1)).Type(), vtWord);
     EXPECT_EQ(Variant(std::uint32_t(1)).Type(), vtLongWord);
     EXPECT_EQ(Variant(std::int64_t(1)).Type(), vtInt64);
+    EXPECT_EQ(Variant(std::vector<int>(3).size()).ToInteger(), 3) << "a size is an Int64";
+    EXPECT_THROW(Variant(~std::uint64_t(0)), EVariantError);
     EXPECT_EQ(Variant(1.5f).Type(), vtSingle);
     EXPECT_EQ(Variant(1.5).Type(), vtDouble);
     EXPECT_EQ(Variant(Currency{15000}).Type(), vtCurrency);
