@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -300,7 +301,7 @@ sword WriteOutValues(Stmt* s, ub4 iter, Error* err) {
 }
 
 // Fills the values of one iteration.
-sword CollectBinds(Stmt* s, ub4 iter, BindValues& values, std::vector<std::string>& scratch, Error* err) {
+sword CollectBinds(Stmt* s, ub4 iter, BindValues& values, std::deque<std::string>& scratch, Error* err) {
     const auto& names = s->stmt->BindNames();
     values.slots.assign(names.size(), {});
     scratch.resize(names.size() * 2 + 8);
@@ -557,7 +558,7 @@ sword DoExecute(SvcCtx* svc, Stmt* s, Error* err, ub4 iters, ub4 rowoff, ub4 mod
     if (mode & OCI_DESCRIBE_ONLY) { s->executed = query; return OCI_SUCCESS; }
     if (!query && iters == 0) return Fail(err, 1007, "ORA-24333: zero iteration count");
     bool info = false;
-    std::vector<std::string> scratch;
+    std::deque<std::string> scratch;  // converted bind bytes; a deque never moves its elements
     BindValues values;
     try {
         if (query) {
@@ -567,7 +568,7 @@ sword DoExecute(SvcCtx* svc, Stmt* s, Error* err, ub4 iters, ub4 rowoff, ub4 mod
             s->resultOpen = true;
             if (sword r = WriteOutValues(s, 0, err); r != OCI_SUCCESS) return r;
             if (iters > 0) {
-                lock.lock.unlock();
+                if (lock.lock.owns_lock()) lock.lock.unlock();
                 sword r = FetchRows(s, err, iters, OCI_FETCH_NEXT, 0);
                 if (r == OCI_NO_DATA && s->rowsFetched > 0) return OCI_SUCCESS;  // fewer rows than asked for
                 return r;

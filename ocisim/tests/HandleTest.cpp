@@ -2,6 +2,7 @@
 #include "ocisim/tests/OciFixture.h"
 
 #include <cstring>
+#include <vector>
 
 using namespace ocitest;
 
@@ -180,6 +181,73 @@ TEST_F(Env, CallsOnANotConnectedContext) {
     OCIHandleAlloc(env, (void**)&srv, OCI_HTYPE_SERVER, 0, nullptr);
     EXPECT_EQ(OCIServerVersion(srv, err, ver, sizeof ver, OCI_HTYPE_SERVER), OCI_ERROR);
     EXPECT_EQ(OCIServerDetach(srv, err, 0), OCI_ERROR);
+}
+
+} // namespace
+
+namespace {
+
+struct Numbers : ::testing::Test {
+    OCIEnv* env = nullptr;
+    OCIError* err = nullptr;
+    void SetUp() override {
+        OCIEnvCreate(&env, OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+        OCIHandleAlloc(env, (void**)&err, OCI_HTYPE_ERROR, 0, nullptr);
+    }
+    void TearDown() override { OCIHandleFree(env, OCI_HTYPE_ENV); }
+    std::string Text(const OCINumber& n) {
+        text buf[64];
+        ub4 size = sizeof buf;
+        EXPECT_EQ(OCINumberToText(err, &n, (const OraText*)"TM9", 3, nullptr, 0, &size, buf), OCI_SUCCESS) << ErrText(err);
+        return std::string((char*)buf, size);
+    }
+};
+
+TEST_F(Numbers, OracleNumberFormatAndConversions) {
+    struct Case { const char* text; std::vector<ub1> bytes; } cases[] = {
+        {"0", {1, 0x80}},
+        {"1", {2, 0xC1, 2}},
+        {"100", {2, 0xC2, 2}},
+        {"123.45", {4, 0xC2, 2, 24, 46}},
+        {"-1", {3, 0x3E, 100, 102}},
+        {".5", {2, 0xC0, 51}},
+        {"-12.5", {4, 0x3E, 89, 51, 102}},
+        {"12345678901234567890", {11, 0xCA, 13, 35, 57, 79, 91, 13, 35, 57, 79, 91}},
+    };
+    for (const auto& c : cases) {
+        OCINumber n;
+        ASSERT_EQ(OCINumberFromText(err, (const OraText*)c.text, (ub4)strlen(c.text), nullptr, 0, nullptr, 0, &n), OCI_SUCCESS) << c.text;
+        EXPECT_EQ(std::vector<ub1>(n.OCINumberPart, n.OCINumberPart + c.bytes.size()), c.bytes) << c.text;
+        EXPECT_EQ(Text(n), c.text);
+    }
+    OCINumber n;
+    sb4 in = -123456, out = 0;
+    ASSERT_EQ(OCINumberFromInt(err, &in, 4, OCI_NUMBER_SIGNED, &n), OCI_SUCCESS);
+    ASSERT_EQ(OCINumberToInt(err, &n, 4, OCI_NUMBER_SIGNED, &out), OCI_SUCCESS);
+    EXPECT_EQ(out, in);
+    double d = 2.75, back = 0;
+    ASSERT_EQ(OCINumberFromReal(err, &d, 8, &n), OCI_SUCCESS);
+    EXPECT_EQ(Text(n), "2.75");
+    ASSERT_EQ(OCINumberToReal(err, &n, 8, &back), OCI_SUCCESS);
+    EXPECT_EQ(back, 2.75);
+    sb2 small = 0;
+    ASSERT_EQ(OCINumberToInt(err, &n, 2, OCI_NUMBER_SIGNED, &small), OCI_SUCCESS);
+    EXPECT_EQ(small, 2);  // truncated toward zero
+    sb8 big = 4000000000LL;
+    ASSERT_EQ(OCINumberFromInt(err, &big, 8, OCI_NUMBER_SIGNED, &n), OCI_SUCCESS);
+    EXPECT_EQ(OCINumberToInt(err, &n, 4, OCI_NUMBER_SIGNED, &out), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 22053);
+    EXPECT_EQ(OCINumberFromText(err, (const OraText*)"12x", 3, nullptr, 0, nullptr, 0, &n), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 22062);
+    OCINumber garbage;
+    memset(&garbage, 0xFF, sizeof garbage);
+    EXPECT_EQ(OCINumberToInt(err, &garbage, 4, OCI_NUMBER_SIGNED, &out), OCI_ERROR);
+
+    void* obj = nullptr;
+    ASSERT_EQ(OCIObjectNew(env, err, nullptr, OCI_TYPECODE_NUMBER, nullptr, nullptr, OCI_DURATION_SESSION, 1, &obj), OCI_SUCCESS);
+    EXPECT_EQ(Text(*static_cast<OCINumber*>(obj)), "0");
+    EXPECT_EQ(OCIObjectFree(env, err, obj, 0), OCI_SUCCESS);
+    EXPECT_EQ(OCIObjectFree(env, err, obj, 0), OCI_ERROR);  // already freed
 }
 
 } // namespace

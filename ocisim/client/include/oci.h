@@ -361,6 +361,24 @@ sword OCISessionGet(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, OCIAuthIn
 sword OCISessionRelease(OCISvcCtx* svchp, OCIError* errhp, OraText* tag, ub4 tag_len, ub4 mode);
 sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp);
 
+/* numbers and instances */
+#define OCI_NUMBER_UNSIGNED 0
+#define OCI_NUMBER_SIGNED 2
+#define OCI_TYPECODE_DATE 12
+#define OCI_TYPECODE_NUMBER 2
+#define OCI_DURATION_SESSION 10
+sword OCINumberFromInt(OCIError* err, const dvoid* inum, uword inum_length, uword inum_s_flag, OCINumber* number);
+sword OCINumberToInt(OCIError* err, const OCINumber* number, uword rsl_length, uword rsl_flag, dvoid* rsl);
+sword OCINumberFromReal(OCIError* err, const dvoid* rnum, uword rnum_length, OCINumber* number);
+sword OCINumberToReal(OCIError* err, const OCINumber* number, uword rsl_length, dvoid* rsl);
+sword OCINumberToText(OCIError* err, const OCINumber* number, const OraText* fmt, ub4 fmt_length, const OraText* nls_params,
+                      ub4 nls_p_length, ub4* buf_size, OraText* buf);
+sword OCINumberFromText(OCIError* err, const OraText* str, ub4 str_length, const OraText* fmt, ub4 fmt_length,
+                        const OraText* nls_params, ub4 nls_p_length, OCINumber* number);
+sword OCIObjectNew(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, ub2 typecode, OCIType* tdo, dvoid* table, ub2 duration,
+                   boolean value, dvoid** instance);
+sword OCIObjectFree(OCIEnv* env, OCIError* err, dvoid* instance, ub2 flags);
+
 /* OCI7: the logon, cursor and host data areas as the client lays them out (64-bit sizes) */
 #if defined(__LP64__) || defined(_WIN64)
 #define CDA_SIZE 88
