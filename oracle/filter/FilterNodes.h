@@ -1,52 +1,60 @@
 #pragma once
 // The node classes of filter expressions. ParseExpression builds them; they are public so
-// that callers can build or inspect trees. Every node owns its children.
+// that callers can build trees or look into them. Every node owns its children.
 #include "oracle/filter/OracleFilter.h"
 
 namespace quorvel {
 
-class TStringLiteral : public TExpression {
+class TStringLiteral final : public TExpression {
 public:
     explicit TStringLiteral(std::u16string value) : FAsString(std::move(value)) {}
     std::u16string_view ReadString(std::u16string& buffer) const override { return FAsString; }
     TExprType ExprType() const override { return ttString; }
+    bool HasFixedType() const override { return true; }
+    bool CanBeNull() const override { return false; }
 
 private:
     std::u16string FAsString;
 };
 
-class TFloatLiteral : public TExpression {
+class TFloatLiteral final : public TExpression {
 public:
     explicit TFloatLiteral(double value) : FAsFloat(value) {}
     double AsFloat() const override { return FAsFloat; }
     TExprType ExprType() const override { return ttFloat; }
+    bool HasFixedType() const override { return true; }
+    bool CanBeNull() const override { return false; }
 
 private:
     double FAsFloat;
 };
 
-class TIntegerLiteral : public TExpression {
+class TIntegerLiteral final : public TExpression {
 public:
     explicit TIntegerLiteral(int32_t value) : FAsInteger(value) {}
     int32_t AsInteger() const override { return FAsInteger; }
     TExprType ExprType() const override { return ttInteger; }
+    bool HasFixedType() const override { return true; }
+    bool CanBeNull() const override { return false; }
 
 private:
     int32_t FAsInteger;
 };
 
-class TBooleanLiteral : public TExpression {
+class TBooleanLiteral final : public TExpression {
 public:
     explicit TBooleanLiteral(bool value) : FAsBoolean(value) {}
     bool AsBoolean() const override { return FAsBoolean; }
     TExprType ExprType() const override { return ttBoolean; }
+    bool HasFixedType() const override { return true; }
+    bool CanBeNull() const override { return false; }
 
 private:
     bool FAsBoolean;
 };
 
 // NOT, unary + and unary -.
-class TUnaryOp : public TExpression {
+class TUnaryOp final : public TExpression {
 public:
     // Raises "<op> is not simple unary operator" for any other operator.
     TUnaryOp(TOperator op, std::unique_ptr<TExpression> operand);
@@ -59,6 +67,8 @@ public:
     bool AsBoolean() const override;
     // Raises "Operator <op> incompatible with <type>" when the operand's type does not allow op.
     TExprType ExprType() const override;
+    bool HasFixedType() const override { return true; }
+    bool CanBeNull() const override { return false; }
 
     const TExpression& Operand() const { return *FOperand; }
     TExprType OperandType() const { return FOperandType; }
@@ -72,7 +82,7 @@ private:
 };
 
 // The arithmetic, logical and bitwise operators.
-class TBinaryOp : public TExpression {
+class TBinaryOp final : public TExpression {
 public:
     // Raises "<op> is not a simple binary operator" for NOT and the comparisons.
     TBinaryOp(TOperator op, std::unique_ptr<TExpression> operand1, std::unique_ptr<TExpression> operand2);
@@ -84,6 +94,8 @@ public:
     int32_t AsInteger() const override;
     bool AsBoolean() const override;
     TExprType ExprType() const override;
+    bool HasFixedType() const override { return true; }
+    bool CanBeNull() const override { return false; }
 
     const TExpression& Operand1() const { return *FOperand1; }
     const TExpression& Operand2() const { return *FOperand2; }
@@ -100,7 +112,7 @@ private:
 };
 
 // The comparisons; always Boolean.
-class TRelationalOp : public TExpression {
+class TRelationalOp final : public TExpression {
 public:
     // Raises "<op> is not relational operator" for any other operator.
     TRelationalOp(TOperator op, std::unique_ptr<TExpression> operand1, std::unique_ptr<TExpression> operand2);
@@ -108,16 +120,38 @@ public:
 
     bool AsBoolean() const override;
     TExprType ExprType() const override { return ttBoolean; }
+    bool HasFixedType() const override { return true; }
+    bool CanBeNull() const override { return false; }
 
     const TExpression& Operand1() const { return *FOperand1; }
     const TExpression& Operand2() const { return *FOperand2; }
     TOperator Operator() const { return FOperator; }
 
 private:
-    bool CompareStrings() const;
+    // An operand that is a literal (its value read once, when the node is built) or a plain
+    // column reference (read through the source's one-call readers).
+    struct TDirectOperand {
+        const TFieldResolver* Source = nullptr; // none for a literal
+        int Index = -1;
+        int32_t Integer = 0;
+        double Float = 0;
+        std::u16string String;
+    };
+    bool PrepareDirect(const TExpression& node, TExprType type, TDirectOperand& out);
+    using TDirectCompare = bool (*)(const TRelationalOp&);
+    template <int Type, int Op>
+    static bool CompareDirect(const TRelationalOp& self);
+    static TDirectCompare SelectDirect(TExprType type, TOperator op);
+    bool CompareStrings(std::u16string_view a, std::u16string_view b) const;
 
     std::unique_ptr<TExpression> FOperand1, FOperand2;
     TOperator FOperator;
+    // The comparison type when both operand types are fixed, else -1 (found per record).
+    int FCompareType = -1;
+    bool FMayBeNull1, FMayBeNull2;
+    TDirectCompare FDirect = nullptr; // the comparison of direct operands, if they are
+    bool FPlainPattern = false; // the right operand is a literal without * or ?
+    TDirectOperand FDirect1, FDirect2;
     mutable std::u16string FBuffer1, FBuffer2, FUpper1, FUpper2;
 };
 
@@ -126,6 +160,8 @@ class TFunction : public TExpression {
 public:
     ~TFunction() override;
     int ParameterCount() const { return FParameterList ? FParameterList->Count() : 0; }
+    bool HasFixedType() const override { return true; }
+    bool CanBeNull() const override { return false; }
     TExpression& GetParam(int index) const;
 
 protected:
@@ -134,7 +170,7 @@ protected:
 };
 
 // DATE(x), STRING(x), FLOAT(x), INTEGER(x), BOOLEAN(x): x read with the target type's reader.
-class TTypeCast : public TFunction {
+class TTypeCast final : public TFunction {
 public:
     TTypeCast(TExprType target, std::unique_ptr<TParameterList> params);
     TDateTime AsDate() const override;
@@ -152,7 +188,7 @@ private:
 
 enum TMF { mfTrunc, mfRound, mfAbs, mfArcTan, mfCos, mfExp, mfFrac, mfInt, mfLn, mfPi, mfSin, mfSqr, mfSqrt, mfPower };
 
-class TMathExpression : public TFunction {
+class TMathExpression final : public TFunction {
 public:
     TMathExpression(TMF op, std::unique_ptr<TParameterList> params);
     double AsFloat() const override;
@@ -167,7 +203,7 @@ private:
 
 enum TSF { sfUpper, sfLower, sfCopy, sfPos, sfLength };
 
-class TStringExpression : public TFunction {
+class TStringExpression final : public TFunction {
 public:
     TStringExpression(TSF op, std::unique_ptr<TParameterList> params);
     std::u16string_view ReadString(std::u16string& buffer) const override;
@@ -182,7 +218,7 @@ private:
 };
 
 // IF(c, a, b): a when c is true, else b; only the chosen branch is read.
-class TConditional : public TFunction {
+class TConditional final : public TFunction {
 public:
     explicit TConditional(std::unique_ptr<TParameterList> params);
     TDateTime AsDate() const override;
@@ -190,7 +226,9 @@ public:
     double AsFloat() const override;
     int32_t AsInteger() const override;
     bool AsBoolean() const override;
+    // The type of the chosen branch: the condition is read to find it.
     TExprType ExprType() const override;
+    bool HasFixedType() const override { return false; }
 
 private:
     const TExpression& Chosen() const;

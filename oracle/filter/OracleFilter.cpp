@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <typeinfo>
 
 namespace quorvel {
 
@@ -309,7 +310,7 @@ int32_t TBinaryOp::AsInteger() const {
 }
 
 bool TBinaryOp::AsBoolean() const {
-    ExprType();
+    if (FResultType < 0) Incompatible(FOperator, FOperandType);
     switch (FOperator) {
     case opAnd: return FOperand1->AsBoolean() && FOperand2->AsBoolean();
     case opOr: return FOperand1->AsBoolean() || FOperand2->AsBoolean();
@@ -327,6 +328,49 @@ TRelationalOp::TRelationalOp(TOperator op, std::unique_ptr<TExpression> operand1
     : FOperand1(std::move(operand1)), FOperand2(std::move(operand2)), FOperator(op) {
     if (op < opEq || op > opGTE) Raise(std::string(OperatorName(op)) + " is not relational operator");
     if (!FOperand1 || !FOperand2) Raise("Unexpected end of factor");
+    FMayBeNull1 = FOperand1->CanBeNull();
+    FMayBeNull2 = FOperand2->CanBeNull();
+    if (FOperand1->HasFixedType() && FOperand2->HasFixedType()) {
+        try {
+            FCompareType = Earlier(FOperand1->ExprType(), FOperand2->ExprType());
+        } catch (const EExpression&) {
+            // An operand whose operator does not fit its operands: raised when read.
+        }
+    }
+    if (FCompareType == ttInteger || FCompareType == ttFloat || FCompareType == ttString) {
+        TExprType type = static_cast<TExprType>(FCompareType);
+        if (PrepareDirect(*FOperand1, type, FDirect1) && PrepareDirect(*FOperand2, type, FDirect2)) {
+            FPlainPattern = type == ttString && !FDirect2.Source &&
+                            FDirect2.String.find_first_of(u"*?") == std::u16string::npos;
+            FDirect = SelectDirect(type, op);
+        }
+    }
+}
+
+bool TRelationalOp::PrepareDirect(const TExpression& node, TExprType type, TDirectOperand& out) {
+    if (typeid(node) == typeid(TColumnExpression)) {
+        const auto& column = static_cast<const TColumnExpression&>(node);
+        if (column.FieldIndex() < 0 || column.ExprType() == ttDate) return false;
+        out.Source = column.Dataset();
+        out.Index = column.FieldIndex();
+        return true;
+    }
+    const std::type_info& t = typeid(node);
+    if (t != typeid(TIntegerLiteral) && t != typeid(TFloatLiteral) && t != typeid(TStringLiteral) &&
+        t != typeid(TBooleanLiteral))
+        return false;
+    // A literal reads the same every time; one that cannot be read as the comparison type
+    // keeps the general path, which raises when the comparison is read.
+    try {
+        switch (type) {
+        case ttInteger: out.Integer = node.AsInteger(); break;
+        case ttFloat: out.Float = node.AsFloat(); break;
+        default: out.String = node.AsString(); break;
+        }
+    } catch (const Exception&) {
+        return false;
+    }
+    return true;
 }
 
 TRelationalOp::~TRelationalOp() = default;
@@ -346,14 +390,17 @@ bool Ordered(TOperator op, const T& a, const T& b) {
 } // namespace
 
 bool TRelationalOp::AsBoolean() const {
-    bool null1 = FOperand1->IsNull();
-    bool null2 = FOperand2->IsNull();
+    if (FDirect) return FDirect(*this);
+    bool null1 = FMayBeNull1 && FOperand1->IsNull();
+    bool null2 = FMayBeNull2 && FOperand2->IsNull();
     if (null1 || null2) {
         if (FOperator == opEq) return null1 && null2;
         if (FOperator == opNEQ) return !(null1 && null2);
         return false;
     }
-    switch (Earlier(FOperand1->ExprType(), FOperand2->ExprType())) {
+    TExprType type = FCompareType >= 0 ? static_cast<TExprType>(FCompareType)
+                                       : Earlier(FOperand1->ExprType(), FOperand2->ExprType());
+    switch (type) {
     case ttDate: return Ordered(FOperator, FOperand1->AsDate().Value, FOperand2->AsDate().Value);
     case ttFloat: return Ordered(FOperator, FOperand1->AsFloat(), FOperand2->AsFloat());
     case ttInteger: return Ordered(FOperator, FOperand1->AsInteger(), FOperand2->AsInteger());
@@ -363,12 +410,59 @@ bool TRelationalOp::AsBoolean() const {
         return Ordered(FOperator, FOperand1->AsBoolean(), FOperand2->AsBoolean());
     case ttString: break;
     }
-    return CompareStrings();
+    return CompareStrings(FOperand1->ReadString(FBuffer1), FOperand2->ReadString(FBuffer2));
 }
 
-bool TRelationalOp::CompareStrings() const {
-    std::u16string_view a = FOperand1->ReadString(FBuffer1);
-    std::u16string_view b = FOperand2->ReadString(FBuffer2);
+template <int Type, int Op>
+bool TRelationalOp::CompareDirect(const TRelationalOp& self) {
+    constexpr TOperator op = static_cast<TOperator>(Op);
+    const TDirectOperand& d1 = self.FDirect1;
+    const TDirectOperand& d2 = self.FDirect2;
+    bool null1 = false, null2 = false;
+    if constexpr (Type == ttInteger) {
+        int32_t a = d1.Integer, b = d2.Integer;
+        if (d1.Source) null1 = !d1.Source->FieldInteger(d1.Index, a);
+        if (d2.Source) null2 = !d2.Source->FieldInteger(d2.Index, b);
+        if (!null1 && !null2) return Ordered(op, a, b);
+    } else if constexpr (Type == ttFloat) {
+        double a = d1.Float, b = d2.Float;
+        if (d1.Source) null1 = !d1.Source->FieldFloat(d1.Index, a);
+        if (d2.Source) null2 = !d2.Source->FieldFloat(d2.Index, b);
+        if (!null1 && !null2) return Ordered(op, a, b);
+    } else {
+        std::u16string_view a = d1.String, b = d2.String;
+        if (d1.Source) null1 = !d1.Source->FieldString(d1.Index, a, self.FBuffer1);
+        if (d2.Source) null2 = !d2.Source->FieldString(d2.Index, b, self.FBuffer2);
+        if (!null1 && !null2) {
+            if constexpr (op == opEq || op == opNEQ)
+                if (self.FPlainPattern && !self.FCaseInsensitive) return (a == b) == (op == opEq);
+            return self.CompareStrings(a, b);
+        }
+    }
+    if constexpr (op == opEq) return null1 && null2;
+    if constexpr (op == opNEQ) return !(null1 && null2);
+    return false;
+}
+
+TRelationalOp::TDirectCompare TRelationalOp::SelectDirect(TExprType type, TOperator op) {
+#define QUORVEL_DIRECT(T)                                     \
+    switch (op) {                                             \
+    case opEq: return &CompareDirect<T, opEq>;                \
+    case opNEQ: return &CompareDirect<T, opNEQ>;              \
+    case opLT: return &CompareDirect<T, opLT>;                \
+    case opGT: return &CompareDirect<T, opGT>;                \
+    case opLTE: return &CompareDirect<T, opLTE>;              \
+    default: return &CompareDirect<T, opGTE>;                 \
+    }
+    switch (type) {
+    case ttInteger: QUORVEL_DIRECT(ttInteger)
+    case ttFloat: QUORVEL_DIRECT(ttFloat)
+    default: QUORVEL_DIRECT(ttString)
+    }
+#undef QUORVEL_DIRECT
+}
+
+bool TRelationalOp::CompareStrings(std::u16string_view a, std::u16string_view b) const {
     if (FCaseInsensitive) {
         filter_detail::UpperCase(a, FUpper1);
         filter_detail::UpperCase(b, FUpper2);
@@ -541,6 +635,24 @@ TColumnExpression::TColumnExpression(const TFieldResolver* dataset, std::u16stri
 }
 
 TColumnExpression::~TColumnExpression() = default;
+
+bool TFieldResolver::FieldInteger(int index, int32_t& value) const {
+    if (FieldIsNull(index)) return false;
+    value = FieldAsInteger(index);
+    return true;
+}
+
+bool TFieldResolver::FieldFloat(int index, double& value) const {
+    if (FieldIsNull(index)) return false;
+    value = FieldAsFloat(index);
+    return true;
+}
+
+bool TFieldResolver::FieldString(int index, std::u16string_view& value, std::u16string& buffer) const {
+    if (FieldIsNull(index)) return false;
+    value = FieldAsString(index, buffer);
+    return true;
+}
 
 bool TColumnExpression::IsNull() const { return FIndex < 0 || fDataset->FieldIsNull(FIndex); }
 

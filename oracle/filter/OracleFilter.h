@@ -76,6 +76,11 @@ public:
     virtual bool IsNull() const;
     virtual TExprType ExprType() const = 0;
 
+    // What evaluation may take for granted: the type never changes from record to record,
+    // and IsNull is always false. A node of an unknown class promises neither.
+    virtual bool HasFixedType() const { return false; }
+    virtual bool CanBeNull() const { return true; }
+
     std::u16string AsString() const;
     // True when the node can be read as type: its own type is at or after type.
     bool CanReadAs(TExprType type) const { return ExprType() >= type; }
@@ -142,6 +147,13 @@ public:
     virtual int32_t FieldAsInteger(int index) const = 0;
     virtual bool FieldAsBoolean(int index) const = 0;
     virtual std::u16string_view FieldAsString(int index, std::u16string& buffer) const = 0;
+
+    // The null state and the value in one call: false when the field is null. Comparisons of
+    // a column with a literal or another column use these; the defaults call the readers
+    // above, and a source overrides them to look at its record buffer once.
+    virtual bool FieldInteger(int index, int32_t& value) const;
+    virtual bool FieldFloat(int index, double& value) const; // not used for date fields
+    virtual bool FieldString(int index, std::u16string_view& value, std::u16string& buffer) const;
 };
 
 // A reference to one column of a TFieldResolver. The name "NULL" (exactly so) is the null
@@ -158,8 +170,12 @@ public:
     bool AsBoolean() const override;
     bool IsNull() const override;
     TExprType ExprType() const override { return FType; }
+    bool HasFixedType() const override { return true; }
 
     const std::u16string& FieldName() const { return fField; }
+    const TFieldResolver* Dataset() const { return fDataset; }
+    // The field's index in the source; -1 for the null constant.
+    int FieldIndex() const { return FIndex; }
 
 private:
     const TFieldResolver* fDataset;
