@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -1531,11 +1533,20 @@ void StatementImpl::Retranslate() {
     tr_ = Translate(s_, *fresh, text_, ph_);
     ast_ = std::move(fresh);
     trVersion_ = s_.db_->catalogVersion_;
+    static const bool trace = std::getenv("OCISIM_TRACE_SQL") != nullptr;
+    if (trace) std::fprintf(stderr, "ocisim: %s\n   => %s\n", text_.c_str(), tr_.sql.c_str());
     main_.Reset();
     int rc = sqlite3_prepare_v2(s_.db_->db_, tr_.sql.c_str(), static_cast<int>(tr_.sql.size()), &main_.s, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = sqlite3_errmsg(s_.db_->db_);
         main_.Reset();
+        if (msg.rfind("no such table", 0) == 0 || msg.rfind("no such column", 0) == 0) {
+            // a view whose tables changed under it
+            for (int64_t id : tr_.readTables)
+                for (const auto& [k, o] : s_.db_->cat_.objects)
+                    if (o.id == id && o.type == "VIEW" && o.owner != "SYS")
+                        Fail(4063, "view \"" + o.owner + "\".\"" + o.name + "\" has errors");
+        }
         throw EngineError(600, sql::OraMessage(600, "internal error code, arguments: [ocisim], [" + msg + "], [" + tr_.sql + "]"));
     }
     out_.assign(ph_.size(), {});

@@ -1046,6 +1046,11 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
                                           std::vector<OrderItem>* order) {
     Scope scope;
     scope.parent = parent;
+    struct AggregatesAllowed {
+        bool& flag; bool saved;
+        explicit AggregatesAllowed(bool& f) : flag(f), saved(f) { flag = true; }
+        ~AggregatesAllowed() { flag = saved; }
+    } aggregates(allowAggregates_);
     // FROM with Oracle's (+) outer joins: sources marked with (+) become LEFT JOINs whose ON
     // takes the conditions that mention them.
     std::vector<Expr*> conj;
@@ -1108,7 +1113,9 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
 
     QueryResult res;
     std::string list;
+    std::vector<std::string> exprs;
     auto addColumn = [&](const std::string& sql, const std::string& name, const ColumnInfo& t) {
+        exprs.push_back(sql);
         std::string alias = positional ? "c" + std::to_string(res.names.size() + 1) : name;
         list += (list.empty() ? "" : ", ") + sql + " AS " + Quote(alias);
         res.names.push_back(name);
@@ -1156,6 +1163,8 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         sql += " GROUP BY " + g;
     }
     if (b.having) sql += " HAVING " + Translate(*b.having, scope).sql;
+    bool limitThenSort = !limitSql.empty() && order && !order->empty();
+    std::vector<std::pair<std::string, std::string>> sortTerms;   // expression, direction
     if (order && !order->empty()) {
         std::string o;
         for (auto& it : *order) {
@@ -1175,11 +1184,44 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
                 if (!alias) term = Translate(x, scope).sql;
             }
             bool nullsFirst = it.nulls == 1 || (it.nulls == 0 && it.desc);
-            o += (o.empty() ? "" : ", ") + term + (it.desc ? " DESC" : "") + (nullsFirst ? " NULLS FIRST" : " NULLS LAST");
+            std::string dir = std::string(it.desc ? " DESC" : "") + (nullsFirst ? " NULLS FIRST" : " NULLS LAST");
+            o += (o.empty() ? "" : ", ") + term + dir;
+            sortTerms.emplace_back(term, dir);
         }
-        sql += " ORDER BY " + o;
+        if (!limitThenSort) sql += " ORDER BY " + o;
     }
     if (!limitSql.empty()) sql += " LIMIT " + limitSql;
+    if (limitThenSort) {
+        // ROWNUM numbers the rows before they are sorted: limit inside, sort outside
+        std::string inner, outer, ord;
+        for (size_t k = 0; k < exprs.size(); ++k) {
+            inner += (k ? ", " : "") + exprs[k] + " AS \"c" + std::to_string(k + 1) + "\"";
+            outer += (k ? ", " : "") + std::string("\"c") + std::to_string(k + 1) + "\" AS " + Quote(positional ? "c" + std::to_string(k + 1) : res.names[k]);
+        }
+        for (size_t k = 0; k < sortTerms.size(); ++k) {
+            const std::string& t = sortTerms[k].first;
+            bool pos = !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (pos) {
+                ord += (k ? ", " : "") + std::string("\"c") + t + "\"" + sortTerms[k].second;
+            } else {
+                inner += ", " + t + " AS \"o" + std::to_string(k + 1) + "\"";
+                ord += (k ? ", " : "") + std::string("\"o") + std::to_string(k + 1) + "\"" + sortTerms[k].second;
+            }
+        }
+        std::string innerSql = std::string("SELECT ") + (b.distinct ? "DISTINCT " : "") + inner + " FROM " + from;
+        if (!where.empty()) innerSql += " WHERE " + where;
+        size_t g = sql.find(" GROUP BY ");
+        size_t h = sql.find(" HAVING ");
+        size_t cut = g != std::string::npos ? g : h;
+        if (cut != std::string::npos) {
+            size_t lim = sql.rfind(" LIMIT ");
+            innerSql += sql.substr(cut, lim - cut);
+        }
+        innerSql += " LIMIT " + limitSql;
+        // materialized, so that SQLite does not merge the sort into the limited scan
+        std::string cte = "r" + std::to_string(++aliasCounter_);
+        sql = "WITH " + cte + " AS MATERIALIZED (" + innerSql + ") SELECT " + outer + " FROM " + cte + " ORDER BY " + ord;
+    }
     res.sql = sql;
     return res;
 }
