@@ -1487,6 +1487,8 @@ OCISIM_EXPORT sword OCISessionPoolCreate(OCIEnv* envhp, OCIError* errhp, OCISPoo
         p->max = sessMax;
         p->incr = sessIncr ? sessIncr : 1;
         for (ub4 i = 0; i < sessMin; ++i) p->idle.push_back(p->db->Logon(p->user, p->password));
+        // a pool without open sessions still checks its credentials now, not at the first get
+        if (sessMin == 0 && !p->user.empty()) p->db->Logon(p->user, p->password).reset();
     } catch (const EngineError& e) {
         p->idle.clear();
         p->db.reset();

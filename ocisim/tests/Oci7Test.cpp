@@ -99,7 +99,7 @@ TEST_F(Oci7, BindExecuteDescribeFetch) {
     EXPECT_EQ(id[1], 2);
     EXPECT_EQ(std::string(name[1], rlen[1]), "two");
     EXPECT_EQ(cda.rpc, 2u);
-    EXPECT_EQ(ofen(&cda, 2), 1406);   // "three" does not fit four bytes
+    EXPECT_EQ(ofen(&cda, 1), 1406);   // "three" does not fit four bytes
     EXPECT_EQ(rcode[0], 1406);
     EXPECT_EQ(cda.rpc, 3u);
     EXPECT_EQ(ofen(&cda, 2), 1403);
