@@ -3111,6 +3111,13 @@ std::shared_ptr<Database> OpenImpl(const std::string& directory, const DatabaseS
     std::lock_guard<std::mutex> lock(eng::g_registryMutex);
     auto& reg = eng::Registry();
     auto it = reg.find(key);
+    static pid_t registryPid = getpid();
+    if (registryPid != getpid()) {
+        // a forked child: the parent's open databases are not ours to use
+        reg.clear();
+        registryPid = getpid();
+        it = reg.end();
+    }
     if (it != reg.end()) {
         if (auto db = it->second.lock()) {
             if (settings) sql::Fail(1081, "cannot start already-running ORACLE - shut it down first");

@@ -1,0 +1,159 @@
+// Several sessions on one database: row locks, waits, deadlocks, kills, cancels and durability.
+#include "ocisim/engine/tests/EngineTestSupport.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace ocisim::test {
+namespace {
+
+using namespace std::chrono_literals;
+using SessionsTest = EngineTest;
+
+TEST_F(SessionsTest, NowaitFailsAtOnceAndAWaitingUpdateProceedsAfterCommit) {
+    auto other = Logon();
+    EXPECT_EQ(Query(*scott_, "select ename from emp where empno = 7369 for update").size(), 1u);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ErrorOf(*other, "select ename from emp where empno = 7369 for update nowait"), 54);
+    EXPECT_EQ(ErrorOf(*other, "select ename from emp where empno = 7369 for update wait 1"), 54);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    // another row of the same table is free
+    EXPECT_EQ(Exec(*other, "update emp set sal = 1 where empno = 7499"), 1u);
+
+    std::atomic<bool> done{false};
+    std::thread waiter([&] {
+        Exec(*other, "update emp set sal = sal + 1 where empno = 7369");
+        done = true;
+    });
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(done.load());
+    scott_->Commit();
+    waiter.join();
+    EXPECT_TRUE(done.load());
+    other->Commit();
+    EXPECT_EQ(Query(*scott_, "select sal from emp where empno in (7369, 7499) order by empno"), (Rows{{"801"}, {"1"}}));
+}
+
+TEST_F(SessionsTest, TwoSessionsChangeDifferentRowsOnOneThread) {
+    auto other = Logon();
+    Exec(*scott_, "update emp set comm = 1 where empno = 7369");
+    Exec(*other, "update emp set comm = 2 where empno = 7499");
+    Exec(*scott_, "insert into dept values (50, 'A', 'B')");
+    Exec(*other, "insert into dept values (60, 'C', 'D')");
+    other->Rollback();
+    scott_->Commit();
+    EXPECT_EQ(Query(*scott_, "select empno, comm from emp where empno in (7369, 7499) order by empno"), (Rows{{"7369", "1"}, {"7499", "300"}}));
+    EXPECT_EQ(Query(*scott_, "select deptno from dept where deptno >= 50"), (Rows{{"50"}}));
+}
+
+TEST_F(SessionsTest, RollbackAndSavepointsRestoreRows) {
+    Exec(*scott_, "update emp set sal = 0 where deptno = 10");
+    Exec(*scott_, "savepoint a");
+    Exec(*scott_, "delete from emp where deptno = 20");
+    Exec(*scott_, "insert into dept values (70, 'X', 'Y')");
+    Exec(*scott_, "rollback to savepoint a");
+    EXPECT_EQ(Query(*scott_, "select count(*), sum(sal) from emp"), (Rows{{"14", "20275"}}));
+    EXPECT_EQ(ErrorOf(*scott_, "rollback to nosuch"), 1086);
+    Exec(*scott_, "rollback");
+    EXPECT_EQ(Query(*scott_, "select sum(sal) from emp"), (Rows{{"29025"}}));
+    EXPECT_EQ(Query(*scott_, "select count(*) from dept"), (Rows{{"4"}}));
+}
+
+TEST_F(SessionsTest, DeadlockIsDetected) {
+    auto other = Logon();
+    Exec(*scott_, "update emp set sal = 1 where empno = 7369");
+    Exec(*other, "update emp set sal = 2 where empno = 7499");
+    int otherError = 0;
+    std::thread t([&] { otherError = ErrorOf(*other, "update emp set sal = 3 where empno = 7369"); });
+    std::this_thread::sleep_for(300ms);
+    int mine = ErrorOf(*scott_, "update emp set sal = 4 where empno = 7499");
+    if (mine == 60) scott_->Rollback();
+    t.join();
+    EXPECT_TRUE(mine == 60 || otherError == 60) << mine << " " << otherError;
+    other->Rollback();
+    scott_->Rollback();
+}
+
+TEST_F(SessionsTest, KilledSessionLosesItsWorkAndItsNextCallFails) {
+    auto system = Logon("SYSTEM", "MANAGER");
+    Exec(*scott_, "delete from emp");
+    Rows me = Query(*system, "select sid, serial# from v$session where username = 'SCOTT'");
+    ASSERT_EQ(me.size(), 1u);
+    Exec(*system, "alter system kill session '" + me[0][0] + "," + me[0][1] + "'");
+    std::string text;
+    EXPECT_EQ(ErrorOf(*scott_, "select 1 from dual", &text), 28);
+    EXPECT_EQ(text, "ORA-00028: your session has been killed");
+    EXPECT_EQ(Query(*system, "select count(*) from scott.emp"), (Rows{{"14"}}));
+    EXPECT_EQ(ErrorOf(*Logon(), "alter system kill session '1,1'"), 1031);
+}
+
+TEST_F(SessionsTest, InterruptCancelsARunningQuery) {
+    Exec(*scott_, "create table big (n number)");
+    Exec(*scott_, "insert into big select rownum from emp a, emp b, emp c");   // 2744 rows
+    std::atomic<bool> started{false};
+    int error = 0;
+    std::thread t([&] {
+        started = true;
+        error = ErrorOf(*scott_, "select count(*) from big a, big b, big c where a.n + b.n = c.n");
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(200ms);
+    scott_->Interrupt();
+    t.join();
+    EXPECT_EQ(error, 1013);
+    EXPECT_EQ(Query(*scott_, "select count(*) from big"), (Rows{{"2744"}}));
+}
+
+// Runs `body` in a child process that ends without any cleanup; returns its exit status.
+template <typename F>
+int InChild(F body) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int rc = 0;
+        try { rc = body(); } catch (...) { rc = 99; }
+        _exit(rc);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Durability, CommittedWorkSurvivesAKilledProcessAndUncommittedWorkDoesNot) {
+    char tmpl[] = "/tmp/ocisim-durable-XXXXXX";
+    std::string dir = mkdtemp(tmpl);
+    int rc = InChild([&] {
+        auto db = Database::Open(dir);
+        auto a = db->Logon("SCOTT", "TIGER");
+        auto b = db->Logon("SCOTT", "TIGER");
+        Exec(*a, "create table t (n number)");
+        Exec(*a, "insert into t values (1)");
+        a->Commit();
+        Exec(*a, "insert into t values (2)");       // never committed
+        Exec(*a, "update emp set sal = 0");          // never committed
+        Exec(*b, "insert into t values (3)");
+        b->Commit();                                 // commits while a's work is open
+        _exit(0);
+        return 0;
+    });
+    ASSERT_EQ(rc, 0);
+    {
+        auto db = Database::Open(dir);
+        auto s = db->Logon("SCOTT", "TIGER");
+        EXPECT_EQ(Query(*s, "select n from t order by n"), (Rows{{"1"}, {"3"}}));
+        EXPECT_EQ(Query(*s, "select sum(sal) from emp"), (Rows{{"29025"}}));
+        // while this process has it open, another process cannot
+        EXPECT_EQ(InChild([&] {
+            try { Database::Open(dir); } catch (const EngineError& e) { return e.Code == 1102 ? 0 : 1; }
+            return 2;
+        }), 0);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace ocisim::test
