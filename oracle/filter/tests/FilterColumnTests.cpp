@@ -97,6 +97,20 @@ TEST_F(FilterColumns, TypedColumns) {
     EXPECT_EQ(Rows(u"IF([N] > 3, [X], 0) > 4"), (R{3}));
 }
 
+TEST_F(FilterColumns, ColumnAgainstColumn) {
+    EXPECT_EQ(Rows(u"[N] < [X]"), (R{0, 3}));
+    EXPECT_EQ(Rows(u"[N] = [null]"), (R{2})); // both null
+    EXPECT_EQ(Rows(u"[N] <> [null]"), (R{0, 1, 3, 4, 5}));
+    EXPECT_EQ(Rows(u"[null] = [N]"), (R{2}));
+    EXPECT_EQ(Rows(u"[N] = [N]"), (R{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(Rows(u"1.5 = [X]"), (R{0}));
+    EXPECT_EQ(Rows(u"[NAME] >= [NAME]"), (R{0, 1, 2, 4, 5}));
+    EXPECT_EQ(Rows(u"[NAME] < 'S'"), (R{2, 4})); // '*' and 'J' sort before 'S'
+    EXPECT_EQ(Rows(u"[N] = TRUE"), (R{0}));
+    EXPECT_EQ(Rows(u"[B] = [B]"), (R{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(Rows(u"[B] <> [B]"), R{});
+}
+
 TEST_F(FilterColumns, Failures) {
     EXPECT_EQ(Error(u"[N] + 1"), "Internal parser error. Code 13");
     EXPECT_EQ(Error(u"[MISSING] = 1"), "Field 'MISSING' not found");

@@ -94,14 +94,20 @@ TEST(FilterParse, FailureMessages) {
 }
 
 TEST(FilterParse, LiteralLengthLimits) {
-    std::string s256 = "'" + std::string(256, 'x') + "'";
-    EXPECT_EQ(ParseError(s256), "(parsed)");
-    EXPECT_EQ(ParseError("'" + std::string(257, 'x') + "'"), "String too long");
+    auto text = [](char open, size_t n, char fill, const char* close) {
+        std::string t(1, open);
+        t.append(n, fill);
+        t.append(close);
+        return t;
+    };
+    EXPECT_EQ(ParseError(text('\'', 256, 'x', "'")), "(parsed)");
+    EXPECT_EQ(ParseError(text('\'', 257, 'x', "'")), "String too long");
     // A doubled quote counts as one character.
-    EXPECT_EQ(ParseError("'" + std::string(255, 'x') + "'''"), "(parsed)");
-    EXPECT_EQ(ParseError("[" + std::string(256, 'f') + "]"), "(parsed)");
-    EXPECT_EQ(ParseError("[" + std::string(257, 'f') + "]"), "Fieldname too long");
-    EXPECT_EQ(ParseError(std::string(28, '1') + "", {}), "(parsed)");
+    EXPECT_EQ(ParseError(text('\'', 255, 'x', "'''")), "(parsed)");
+    EXPECT_EQ(ParseError(text('\'', 256, 'x', "'''")), "String too long");
+    EXPECT_EQ(ParseError(text('[', 256, 'f', "]")), "(parsed)");
+    EXPECT_EQ(ParseError(text('[', 257, 'f', "]")), "Fieldname too long");
+    EXPECT_EQ(ParseError(std::string(28, '1'), {}), "(parsed)");
     EXPECT_EQ(gLiveNodes, 0);
 }
 
