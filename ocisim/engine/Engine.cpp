@@ -115,6 +115,9 @@ struct Transaction {
     std::vector<std::pair<std::string, size_t>> savepoints;
     std::unordered_set<RowKey, RowKeyHash> locks;
     std::set<int64_t> lockedTables;
+    std::set<int64_t> changedTables;
+    std::unordered_set<RowKey, RowKeyHash> dirtyRows;   // rows shown to others as before (materialized)
+    size_t materialized = 0;                            // undo entries copied to the before-image tables
     Transaction* waitingFor = nullptr;
     bool active = false;
 };
@@ -198,6 +201,10 @@ public:
     void AcquireRow(Transaction& tx, RowKey key, int waitSeconds, SessionImpl& s);
     bool OthersLock(const Transaction& tx, int64_t obj) const;
     void ReleaseLocks(Transaction& tx);
+    bool OthersChanged(const Transaction& reader, int64_t obj) const;
+    void SyncDirty();
+    void ClearDirty(Transaction& tx);
+    int TxId(const Transaction& tx) const;
     static void PreUpdateHook(void* self, sqlite3* db, int op, const char* dbName, const char* table, sqlite3_int64 k1, sqlite3_int64 k2);
     static int ProgressHandler(void* self);
 
@@ -273,6 +280,18 @@ public:
     uint16_t DbNCharsetId() const override { return db_->ncharset_; }
     int RuleFor(const Object& t, const Column& c) override { return db_->RuleFor(t, c); }
     int NewRownumSlot() override { return rownumSlots_++; }
+    std::string ConsistentSource(const Object& o) override {
+        if (!db_->OthersChanged(tx_, o.id)) return {};
+        std::string cols;
+        for (const auto& c : o.cols) cols += "," + Quote(c.name);
+        std::string me = std::to_string(sid_), id = std::to_string(o.id);
+        std::string tbl = Quote("ocs_before_" + std::to_string(o.id));
+        // the before-image table exists once SyncDirty ran; create it empty for the translation
+        db_->Exec("CREATE TEMP TABLE IF NOT EXISTS " + tbl + " (ocs_rowid INTEGER, ocs_tx INTEGER" + cols + ")");
+        return "SELECT rowid AS ocs_rowid" + cols + " FROM " + Quote(o.sqlName) +
+               " WHERE rowid NOT IN (SELECT rid FROM temp.ocs_dirty WHERE obj = " + id + " AND tx <> " + me + ")" +
+               " UNION ALL SELECT ocs_rowid" + cols + " FROM temp." + tbl + " WHERE ocs_tx <> " + me;
+    }
 
     std::shared_ptr<DatabaseImpl> db_;
     std::string user_, schema_;
@@ -925,6 +944,8 @@ void DatabaseImpl::CreateDictionary() {
 
 void DatabaseImpl::RefreshRuntimeTables() {
     capture_ = false;
+    Exec("CREATE TEMP TABLE IF NOT EXISTS ocs_dirty(obj INTEGER, rid INTEGER, tx INTEGER)");
+    Exec("CREATE INDEX IF NOT EXISTS temp.ocs_dirty_ix ON ocs_dirty(obj, rid)");
     Exec("CREATE TEMP TABLE IF NOT EXISTS ocs_sessions(sid INTEGER PRIMARY KEY, serial INTEGER, user_id INTEGER, username TEXT, "
          "status TEXT, schemaname TEXT, osuser TEXT, machine TEXT, program TEXT, logon_time REAL)");
     const DictView* sv = nullptr;
@@ -1063,6 +1084,7 @@ void DatabaseImpl::PreUpdateHook(void* self, sqlite3* db, int op, const char* db
     lock(op == SQLITE_INSERT ? k2 : k1);
     if (op == SQLITE_UPDATE && k2 != k1) lock(k2);
     tx.lockedTables.insert(it->second);
+    tx.changedTables.insert(it->second);
     d->lastRowid_ = op == SQLITE_DELETE ? k1 : k2;
 }
 
@@ -1120,6 +1142,80 @@ void DatabaseImpl::ReleaseLocks(Transaction& tx) {
     lockCv_.notify_all();
 }
 
+int DatabaseImpl::TxId(const Transaction& tx) const { return tx.session ? tx.session->sid_ : 0; }
+
+bool DatabaseImpl::OthersChanged(const Transaction& reader, int64_t obj) const {
+    for (const auto& [sid, s] : sessions_) {
+        (void)sid;
+        if (&s->tx_ != &reader && !s->tx_.undo.empty() && s->tx_.changedTables.count(obj)) return true;
+    }
+    return false;
+}
+
+// Copies the before-images of uncommitted changes into the tables readers of other sessions use.
+void DatabaseImpl::SyncDirty() {
+    bool prev = capture_;
+    capture_ = false;
+    std::map<std::string, const Object*> tables;
+    for (const auto& [k, o] : cat_.objects) if (o.type == "TABLE") tables[o.sqlName] = &o;
+    for (auto& [sid, s] : sessions_) {
+        Transaction& tx = s->tx_;
+        if (tx.materialized >= tx.undo.size()) continue;
+        for (size_t i = tx.materialized; i < tx.undo.size(); ++i) {
+            const UndoEntry& e = tx.undo[i];
+            auto t = tables.find(e.table);
+            if (t == tables.end()) continue;
+            const Object& o = *t->second;
+            auto dirty = [&](int64_t row) {
+                if (!tx.dirtyRows.insert(RowKey{o.id, row}).second) return false;
+                Query q(db_, "INSERT INTO temp.ocs_dirty VALUES (?,?,?)");
+                q.Bind(1, o.id).Bind(2, row).Bind(3, static_cast<int64_t>(sid));
+                q.Run(db_);
+                return true;
+            };
+            if (e.op == SQLITE_INSERT) {
+                dirty(e.newRowid);
+                continue;
+            }
+            bool first = dirty(e.rowid);
+            if (e.op == SQLITE_UPDATE && e.newRowid != e.rowid) dirty(e.newRowid);
+            if (!first) continue;
+            std::string tbl = "ocs_before_" + std::to_string(o.id);
+            std::string cols, marks = "?,?";
+            for (size_t c = 0; c < o.cols.size(); ++c) { cols += "," + Quote(o.cols[c].name); marks += ",?"; }
+            Exec("CREATE TEMP TABLE IF NOT EXISTS " + Quote(tbl) + " (ocs_rowid INTEGER, ocs_tx INTEGER" + cols + ")");
+            sqlite3_stmt* st = nullptr;
+            std::string ins = "INSERT INTO temp." + Quote(tbl) + " VALUES (" + marks + ")";
+            if (sqlite3_prepare_v2(db_, ins.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+                sqlite3_bind_int64(st, 1, e.rowid);
+                sqlite3_bind_int64(st, 2, sid);
+                for (size_t c = 0; c < e.old.size() && c < o.cols.size(); ++c) BindSaved(st, static_cast<int>(c + 3), e.old[c]);
+                sqlite3_step(st);
+            }
+            sqlite3_finalize(st);
+        }
+        tx.materialized = tx.undo.size();
+    }
+    capture_ = prev;
+}
+
+void DatabaseImpl::ClearDirty(Transaction& tx) {
+    if (tx.materialized == 0 && tx.dirtyRows.empty()) return;
+    bool prev = capture_;
+    capture_ = false;
+    int id = TxId(tx);
+    Exec("DELETE FROM temp.ocs_dirty WHERE tx = " + std::to_string(id));
+    for (int64_t obj : tx.changedTables) {
+        std::string tbl = "ocs_before_" + std::to_string(obj);
+        Query q(db_, "SELECT 1 FROM sqlite_temp_master WHERE name = ?");
+        q.Bind(1, tbl);
+        if (q.Next()) Exec("DELETE FROM temp." + Quote(tbl) + " WHERE ocs_tx = " + std::to_string(id));
+    }
+    tx.dirtyRows.clear();
+    tx.materialized = 0;
+    capture_ = prev;
+}
+
 bool DatabaseImpl::OthersLock(const Transaction& tx, int64_t obj) const {
     for (const auto& [sid, s] : sessions_) {
         (void)sid;
@@ -1129,9 +1225,11 @@ bool DatabaseImpl::OthersLock(const Transaction& tx, int64_t obj) const {
 }
 
 void DatabaseImpl::EndTransaction(Transaction& tx, bool commit) {
+    ClearDirty(tx);
     if (!commit) ApplyUndo(tx, 0);
     tx.undo.clear();
     tx.savepoints.clear();
+    tx.changedTables.clear();
     ReleaseLocks(tx);
     tx.active = false;
     tx.waitingFor = nullptr;
@@ -1651,7 +1749,23 @@ void StatementImpl::Execute(const BindValues& binds) {
     lastRowId_.clear();
     startTime_ = db.stmtTime_;
     if (IsSqlDml()) {
-        if (trVersion_ != db.catalogVersion_) Retranslate();
+        // tables with other transactions' uncommitted changes are read as they were before them
+        bool changed = trVersion_ != db.catalogVersion_;
+        bool anyDirty = false;
+        if (!changed && db.sessions_.size() > 1) {
+            std::vector<int64_t> need;
+            for (int64_t id : tr_.readTables)
+                if ((!tr_.table || id != tr_.table->id || ast_->kind == sql::Statement::Select) && db.OthersChanged(s_.tx_, id)) need.push_back(id);
+            std::vector<int64_t> have = tr_.substituted;
+            std::sort(need.begin(), need.end());
+            need.erase(std::unique(need.begin(), need.end()), need.end());
+            std::sort(have.begin(), have.end());
+            have.erase(std::unique(have.begin(), have.end()), have.end());
+            changed = need != have;
+            anyDirty = !need.empty();
+        }
+        if (changed) Retranslate();
+        if (anyDirty || !tr_.substituted.empty()) db.SyncDirty();
         ExecuteSql(binds);
     } else {
         ExecuteOther(binds, call);
@@ -1819,6 +1933,7 @@ void StatementImpl::ExecuteOther(const BindValues& binds, Call& call) {
         }
         for (size_t k = s_.tx_.savepoints.size(); k-- > 0;) {
             if (s_.tx_.savepoints[k].first == st.param) {
+                db.ClearDirty(s_.tx_);
                 db.ApplyUndo(s_.tx_, s_.tx_.savepoints[k].second);
                 s_.tx_.savepoints.resize(k + 1);
                 return;
@@ -2194,6 +2309,7 @@ void DatabaseImpl::RebuildTable(const std::string& owner, const std::string& nam
     const Object* o = cat_.Find(owner, name);
     if (!o) return;
     std::string tmp = o->sqlName + "#old";
+    Exec("DROP TABLE IF EXISTS temp." + Quote("ocs_before_" + std::to_string(o->id)));
     std::vector<std::string> oldCols;
     {
         Query q(db_, ("SELECT name FROM pragma_table_info(" + SqlString(o->sqlName) + ")").c_str());

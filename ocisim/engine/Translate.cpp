@@ -40,6 +40,7 @@ struct Source {
     std::string sqlAlias;                          // "" for bare column names
     std::vector<std::pair<std::string, ColumnInfo>> cols;
     const Object* obj = nullptr;
+    std::string rowidCol = "rowid";
 };
 
 struct Scope {
@@ -201,7 +202,7 @@ public:
             if (found) {
                 if (count > 1 && e.names.empty()) Fail(918, "column ambiguously defined", static_cast<int>(e.offset));
                 TExpr r;
-                std::string rid = found->sqlAlias.empty() ? "rowid" : found->sqlAlias + ".rowid";
+                std::string rid = found->sqlAlias.empty() ? found->rowidCol : found->sqlAlias + "." + found->rowidCol;
                 r.sql = "ora_rowid(" + std::to_string(found->obj->id) + "," + rid + ")";
                 r.t.DataType = OraType::RowId;
                 r.t.ByteSize = 18;
@@ -994,6 +995,14 @@ std::string Translator::FromItem(TableRef& r, Scope& scope, std::vector<std::str
         const Object* o = ResolveObject(r.name);
         Source s = SourceOf(*o, r.alias);
         std::string sql = Quote(o->sqlName) + " AS " + s.sqlAlias;
+        if (o->type == "TABLE") {
+            std::string consistent = h_.ConsistentSource(*o);
+            if (!consistent.empty()) {
+                sql = "(" + consistent + ") AS " + s.sqlAlias;
+                s.rowidCol = "\"ocs_rowid\"";
+                out_.substituted.push_back(o->id);
+            }
+        }
         scope.sources.push_back(std::move(s));
         return sql;
     }
@@ -1150,7 +1159,7 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         if (!lockSrc) for (const auto& s : scope.sources) if (s.obj) { lockSrc = &s; break; }
         if (!lockSrc) Fail(2014, "cannot select FOR UPDATE from view with DISTINCT, GROUP BY, etc.", static_cast<int>(q.offset));
         if (b.distinct || !b.groupBy.empty()) Fail(1786, "FOR UPDATE of this query expression is not allowed", static_cast<int>(q.offset));
-        list += ", " + lockSrc->sqlAlias + ".rowid";
+        list += ", " + lockSrc->sqlAlias + "." + lockSrc->rowidCol;
         out_.forUpdate = true;
         out_.forUpdateTable = lockSrc->obj;
         out_.waitSeconds = q.waitSeconds;

@@ -86,6 +86,10 @@ public:
     virtual uint16_t DbNCharsetId() const = 0;
     virtual int RuleFor(const Object& table, const Column& col) = 0;
     virtual int NewRownumSlot() = 0;
+    // The FROM item that shows table `o` as this session may see it: "" when the table itself
+    // will do, else a subquery with the other transactions' uncommitted changes undone, whose
+    // row number column is "ocs_rowid".
+    virtual std::string ConsistentSource(const Object& o) { (void)o; return {}; }
 };
 
 // A resolved, translated statement ready to run on SQLite.
@@ -103,6 +107,7 @@ struct Translated {
     int waitSeconds = -1;
     const Object* forUpdateTable = nullptr;  // FOR UPDATE: rows locked are this table's (hidden last column)
     std::vector<int64_t> readTables;         // object ids the statement reads
+    std::vector<int64_t> substituted;        // tables read through ConsistentSource
     int rownumSlots = 0;
 };
 

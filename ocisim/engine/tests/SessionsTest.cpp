@@ -51,6 +51,25 @@ TEST_F(SessionsTest, TwoSessionsChangeDifferentRowsOnOneThread) {
     EXPECT_EQ(Query(*scott_, "select deptno from dept where deptno >= 50"), (Rows{{"50"}}));
 }
 
+TEST_F(SessionsTest, UncommittedChangesAreInvisibleToOtherSessions) {
+    auto other = Logon();
+    const char* q = "select count(*), sum(sal), max(ename) from emp";
+    Rows before = Query(*other, q);
+    Exec(*scott_, "update emp set sal = sal + 1000, ename = 'ZED' where empno = 7369");
+    Exec(*scott_, "delete from emp where empno = 7499");
+    Exec(*scott_, "insert into emp (empno, ename, sal) values (1, 'ZZZ', 5)");
+    EXPECT_EQ(Query(*other, q), before);
+    EXPECT_EQ(Query(*other, "select ename from emp where empno = 7369"), (Rows{{"SMITH"}}));
+    EXPECT_EQ(Query(*scott_, q), (Rows{{"14", "28430", "ZZZ"}}));
+    // the other session may still lock and change rows nobody holds
+    EXPECT_EQ(Exec(*other, "update emp set comm = 7 where empno = 7900"), 1u);
+    scott_->Commit();
+    EXPECT_EQ(Query(*other, q), (Rows{{"14", "28430", "ZZZ"}}));
+    EXPECT_EQ(Query(*scott_, "select comm from emp where empno = 7900"), (Rows{{"NULL"}}));
+    other->Commit();
+    EXPECT_EQ(Query(*scott_, "select comm from emp where empno = 7900"), (Rows{{"7"}}));
+}
+
 TEST_F(SessionsTest, RollbackAndSavepointsRestoreRows) {
     Exec(*scott_, "update emp set sal = 0 where deptno = 10");
     Exec(*scott_, "savepoint a");
