@@ -1,5 +1,6 @@
 #include "app/FormMain.h"
 
+#include "base/CodePage.h"
 #include "base/Exception.h"
 #include "oracle/session/OracleSession.h"
 #include "platform/UIServices.h"
@@ -14,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
-#include <QStringDecoder>
 
 #include <exception>
 
@@ -29,7 +29,11 @@ constexpr int kClientHeight = 261;
 constexpr int kStatusBarHeight = 20;
 constexpr int kPanelWidth = 100;
 
-QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.data(), qsizetype(s.size())); }
+// Library text is 8-bit text in the process's ANSI code page.
+QString FromLocal(const std::string& s) {
+    const std::u16string wide = AnsiToUtf16(s);
+    return QString::fromUtf16(wide.data(), qsizetype(wide.size()));
+}
 
 } // namespace
 
@@ -170,11 +174,8 @@ QString ReadModuleText(const QString& path) {
         throw Exception("Cannot open file \"" + path.toLocal8Bit().toStdString() + "\". " +
                         file.errorString().toLocal8Bit().toStdString());
     const QByteArray bytes = file.readAll();
-    if (auto encoding = QStringConverter::encodingForData(bytes)) {
-        QStringDecoder decoder(*encoding);  // the initial byte-order mark is dropped
-        return decoder(bytes);
-    }
-    return QString::fromLocal8Bit(bytes);
+    const std::u16string text = DecodeText(std::string_view(bytes.constData(), size_t(bytes.size())), AnsiCodePage());
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
 } // namespace quorvel

@@ -1,5 +1,6 @@
 #include "app/QtUIServices.h"
 
+#include "base/CodePage.h"
 #include "base/Exception.h"
 #include "platform/MainThread.h"
 
@@ -14,7 +15,10 @@ using namespace platform;
 
 namespace {
 
-QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.data(), qsizetype(s.size())); }
+QString FromLocal(const std::string& s) {
+    const std::u16string wide = AnsiToUtf16(s);
+    return QString::fromUtf16(wide.data(), qsizetype(wide.size()));
+}
 
 QMessageBox::StandardButtons ButtonsOf(MessageButtons b) {
     switch (b) {

@@ -1,4 +1,5 @@
 #include "app/FormMain.h"
+#include "base/CodePage.h"
 #include "oracle/session/OracleSession.h"
 #include "platform/HeadlessUIServices.h"
 
@@ -153,6 +154,11 @@ TEST(ReadModuleText, ByteOrderMarksSelectTheEncoding) {
     EXPECT_EQ(quorvel::ReadModuleText(write("a.sql", utf8)), text);
     EXPECT_EQ(quorvel::ReadModuleText(write("b.sql", utf16)), text);
     EXPECT_EQ(quorvel::ReadModuleText(write("c.sql", "plain")), QStringLiteral("plain"));
+    // Without a mark the ANSI code page decides: 0xCF 0xF0 is "Пр" in code page 1251.
+    const unsigned saved = quorvel::AnsiCodePage();
+    quorvel::SetAnsiCodePage(1251);
+    EXPECT_EQ(quorvel::ReadModuleText(write("d.sql", "\xCF\xF0")), QStringLiteral("Пр"));
+    quorvel::SetAnsiCodePage(saved);
 }
 
 } // namespace
