@@ -574,7 +574,9 @@ sword DoExecute(SvcCtx* svc, Stmt* s, Error* err, ub4 iters, ub4 rowoff, ub4 mod
                 return r;
             }
         } else {
-            for (ub4 it = rowoff; it < rowoff + iters; ++it) {
+            // the statement runs for elements rowoff .. iters - 1
+            if (rowoff >= iters) return Fail(err, 24333, "ORA-24333: zero iteration count");
+            for (ub4 it = rowoff; it < iters; ++it) {
                 if (sword r = CollectBinds(s, it, values, scratch, err); r != OCI_SUCCESS) return r;
                 s->stmt->Execute(values);
                 s->rowCount += s->stmt->RowsProcessed();

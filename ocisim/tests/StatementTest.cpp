@@ -331,3 +331,66 @@ TEST_F(Stmt, PlsqlOutBindsAndTables) {
 }
 
 } // namespace
+
+namespace {
+
+// A client in the Windows Cyrillic code page, as a Russian workstation runs it.
+struct Cyrillic : Db {
+    void SetUp() override {
+        setenv("NLS_LANG", "RUSSIAN_RUSSIA.CL8MSWIN1251", 1);
+        Db::SetUp();
+    }
+    void TearDown() override {
+        Db::TearDown();
+        unsetenv("NLS_LANG");
+    }
+};
+
+TEST_F(Cyrillic, TextIsConvertedByCharacterSet) {
+    ASSERT_EQ(Exec("create table c (s varchar2(20))"), OCI_SUCCESS) << ErrText(err);
+    const char cp1251[] = "\xcf\xf0\xe8\xe2\xe5\xf2";  // "Привет" in code page 1251
+    OCIStmt* st = Prepare("insert into c values (:s)");
+    OCIBind* b = nullptr;
+    ASSERT_EQ(OCIBindByPos(st, &b, err, 1, (void*)cp1251, 6, SQLT_CHR, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_SUCCESS);
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(err);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    // the database holds the text in its own set: six characters, twelve UTF-8 bytes
+    EXPECT_EQ(Scalar("select length(s) || ',' || lengthb(s) from c"), "6,12");
+    EXPECT_EQ(Scalar("select s from c"), std::string(cp1251));
+
+    st = Prepare("select s, s from c");
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS);
+    char utf8[32];
+    char16_t utf16[16];
+    ub2 len8 = 0, len16 = 0;
+    OCIDefine* d1 = nullptr;
+    OCIDefine* d2 = nullptr;
+    ASSERT_EQ(OCIDefineByPos(st, &d1, err, 1, utf8, sizeof utf8, SQLT_CHR, nullptr, &len8, nullptr, 0), OCI_SUCCESS);
+    ASSERT_EQ(OCIDefineByPos(st, &d2, err, 2, utf16, sizeof utf16, SQLT_CHR, nullptr, &len16, nullptr, 0), OCI_SUCCESS);
+    ub2 csUtf8 = 873, csUtf16 = OCI_UTF16ID;
+    ASSERT_EQ(OCIAttrSet(d1, OCI_HTYPE_DEFINE, &csUtf8, 2, OCI_ATTR_CHARSET_ID, err), OCI_SUCCESS);
+    ASSERT_EQ(OCIAttrSet(d2, OCI_HTYPE_DEFINE, &csUtf16, 2, OCI_ATTR_CHARSET_ID, err), OCI_SUCCESS);
+    ASSERT_EQ(OCIStmtFetch(st, err, 1, OCI_FETCH_NEXT, 0), OCI_SUCCESS) << ErrText(err);
+    EXPECT_EQ(std::string(utf8, len8), "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82");
+    ASSERT_EQ(len16, 12);
+    EXPECT_EQ(std::u16string(utf16, 6), u"\u041f\u0440\u0438\u0432\u0435\u0442");
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+TEST_F(Stmt, RowOffsetAndCommitOnSuccess) {
+    OCIStmt* st = Prepare("insert into t (id) values (:1)");
+    sb4 ids[5] = {10, 20, 30, 40, 50};
+    OCIBind* b = nullptr;
+    ASSERT_EQ(OCIBindByPos(st, &b, err, 1, ids, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_SUCCESS);
+    // iterations 4 from offset 1: elements 1, 2 and 3
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 4, 1, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS), OCI_SUCCESS) << ErrText(err);
+    ub4 rows = 0;
+    OCIAttrGet(st, OCI_HTYPE_STMT, &rows, nullptr, OCI_ATTR_ROW_COUNT, err);
+    EXPECT_EQ(rows, 3u);
+    EXPECT_EQ(Scalar("select sum(id) from t"), "90");
+    ASSERT_EQ(OCITransRollback(svc, err, 0), OCI_SUCCESS);
+    EXPECT_EQ(Scalar("select count(*) from t"), "3");  // committed with the execution
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
+} // namespace
