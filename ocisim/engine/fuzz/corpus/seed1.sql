@@ -1,0 +1,1 @@
+select ename, sal * 12 annual from emp e where deptno in (10, 20) and sal between :lo and :hi order by 2 desc

@@ -1,0 +1,1 @@
+select 'unterminated from dual

@@ -1,0 +1,1 @@
+select "Quoted""Name" from "T"

@@ -1,0 +1,1 @@
+insert into t (a, b) values (:1, 'it''s') returning rowid into :rid

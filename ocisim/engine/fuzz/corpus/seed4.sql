@@ -1,0 +1,1 @@
+update emp set (sal, comm) = (select 1, 2 from dual) where rowid = :quorvel__rowid

@@ -1,0 +1,1 @@
+create table t (id number(9) constraint pk primary key, name varchar2(30 char) default 'x' not null, check (id > 0))

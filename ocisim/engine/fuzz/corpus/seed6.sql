@@ -1,0 +1,1 @@
+select case when a is null then q'[x]' else n'y' end, decode(b, 1, 2), trim(leading 'x' from c) from t for update of a nowait

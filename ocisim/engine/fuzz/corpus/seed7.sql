@@ -1,0 +1,1 @@
+select * from (select rownum r from dual connect by level < 3) where r = 1

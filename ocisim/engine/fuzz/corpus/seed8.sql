@@ -1,0 +1,1 @@
+alter table t add constraint fk foreign key (a) references p (b) on delete cascade

@@ -1,0 +1,1 @@
+create or replace view v (a) as select 1 from dual union all select 2 from dual minus select 3 from dual
