@@ -373,7 +373,13 @@ std::unique_ptr<TExpression> ParseExpression(std::u16string_view text, TFilterOp
                                              const TIdentifierResolver& resolver, void* context) {
     TFlagsScope flags(options);
     TExpressionParser parser(text, resolver, context);
-    return parser.Parse();
+    try {
+        return parser.Parse();
+    } catch (const EConvertError& e) {
+        // Building an operator over IF reads IF's condition, which may convert a date text:
+        // a parse fails only with EExpression, so the conversion's message is carried over.
+        throw EExpression(e.Message());
+    }
 }
 
 } // namespace quorvel

@@ -184,6 +184,12 @@ TEST(FilterParse, FailingParseFreesWhatItBuilt) {
     }
 }
 
+TEST(FilterParse, ConversionFailureWhileBuildingIsAnExpressionError) {
+    // The type of IF is its chosen branch's, so building "+" over it reads the condition.
+    EXPECT_EQ(ParseError("IF(DATE('x') = 1, 1, 2) + 1"), "'x' is not a valid date and time");
+    EXPECT_EQ(gLiveNodes, 0);
+}
+
 TEST(FilterParse, KeywordsAreCaseInsensitive) {
     auto lower = ParseExpression(u"not (1 = 2) and true or false xor true", {});
     EXPECT_FALSE(lower->AsBoolean());
