@@ -2,6 +2,7 @@
 #include "ocisim/tests/OciFixture.h"
 
 #include <cstring>
+#include <fstream>
 
 using namespace ocitest;
 
@@ -147,6 +148,31 @@ TEST_F(Session, ServiceContextAndLogonDataArea) {
     ASSERT_EQ(OCILdaToSvcCtx(&back, err, &lda), OCI_SUCCESS);
     EXPECT_EQ(back, svc);
     EXPECT_EQ(OCILdaToSvcCtx(&back, err, &lda), OCI_ERROR);  // already converted back
+}
+
+} // namespace
+
+namespace {
+
+TEST(ServerVersion, ConfiguredPerDatabase) {
+    // an old server is simulated by the version line of the database's settings file
+    std::string dir = TempDir("old");
+    std::ofstream(dir + "/ocisim.conf") << "version=Oracle7 Server Release 7.3.4.0.0 - Production\n";
+    OCIEnv* env = nullptr;
+    OCIError* err = nullptr;
+    OCIServer* srv = nullptr;
+    OCIEnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+    OCIHandleAlloc(env, (void**)&err, OCI_HTYPE_ERROR, 0, nullptr);
+    OCIHandleAlloc(env, (void**)&srv, OCI_HTYPE_SERVER, 0, nullptr);
+    sword r = OCIServerAttach(srv, err, (const OraText*)dir.c_str(), (sb4)dir.size(), OCI_DEFAULT);
+    if (r != OCI_SUCCESS && ErrCode(err) == 12541) GTEST_SKIP() << "no database engine in this build";
+    ASSERT_EQ(r, OCI_SUCCESS) << ErrText(err);
+    text ver[501];
+    ASSERT_EQ(OCIServerVersion(srv, err, ver, sizeof ver, OCI_HTYPE_SERVER), OCI_SUCCESS);
+    EXPECT_STREQ((char*)ver, "Oracle7 Server Release 7.3.4.0.0 - Production");
+    OCIHandleFree(env, OCI_HTYPE_ENV);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
 }
 
 } // namespace

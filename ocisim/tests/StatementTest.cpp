@@ -394,3 +394,86 @@ TEST_F(Stmt, RowOffsetAndCommitOnSuccess) {
 }
 
 } // namespace
+
+namespace {
+
+// One value bound with each external type, stored, and read back as text and as the same type.
+TEST_F(Stmt, ExternalTypesRoundTrip) {
+    ASSERT_EQ(Exec("create table x (k number, n number, s varchar2(40), c char(6), r raw(8), d date)"), OCI_SUCCESS) << ErrText(err);
+    struct Case {
+        const char* column;
+        ub2 dty;
+        std::vector<unsigned char> bytes;
+        const char* text;
+    };
+    auto le = [](auto v) {
+        std::vector<unsigned char> b(sizeof v);
+        memcpy(b.data(), &v, sizeof v);
+        return b;
+    };
+    OCIDate od{};
+    od.OCIDateYYYY = 1999;
+    od.OCIDateMM = 12;
+    od.OCIDateDD = 31;
+    od.OCIDateTime.OCITimeHH = 23;
+    od.OCIDateTime.OCITimeMI = 59;
+    od.OCIDateTime.OCITimeSS = 58;
+    std::vector<unsigned char> odBytes(sizeof od);
+    memcpy(odBytes.data(), &od, sizeof od);
+    const Case cases[] = {
+        {"n", SQLT_INT, le(sb2(-7)), "-7"},
+        {"n", SQLT_INT, le(sb8(9007199254740993LL)), "9007199254740993"},
+        {"n", SQLT_UIN, le(ub4(4000000000u)), "4000000000"},
+        {"n", SQLT_FLT, le(0.25), ".25"},
+        {"n", SQLT_BDOUBLE, le(-1.5), "-1.5"},
+        {"n", SQLT_NUM, {0xC2, 2, 24, 46}, "123.45"},
+        {"n", SQLT_VNU, {2, 0xC1, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "7"},
+        {"s", SQLT_STR, {'a', 'b', 'c', 0, 'x'}, "abc"},
+        {"s", SQLT_VCS, {2, 0, 'h', 'i', 'x'}, "hi"},
+        {"s", SQLT_LVC, {3, 0, 0, 0, 'o', 'n', 'e'}, "one"},
+        {"c", SQLT_AFC, {'a', 'b'}, "ab    "},
+        {"r", SQLT_BIN, {0x0A, 0xFF}, "0AFF"},
+        {"r", SQLT_LVB, {1, 0, 0, 0, 0x7F}, "7F"},
+        {"d", SQLT_DAT, {119, 126, 2, 28, 13, 14, 15}, "1926-02-28 12:13:14"},
+        {"d", SQLT_ODT, odBytes, "1999-12-31 23:59:58"},
+    };
+    ASSERT_EQ(Exec("alter session set nls_date_format = 'YYYY-MM-DD HH24:MI:SS'"), OCI_SUCCESS);
+    int key = 0;
+    for (const auto& c : cases) {
+        ++key;
+        std::string sql = std::string("insert into x (k, ") + c.column + ") values (:k, :v)";
+        OCIStmt* st = Prepare(sql);
+        OCIBind* b = nullptr;
+        std::vector<unsigned char> value = c.bytes;
+        ub2 len = (ub2)value.size();
+        ASSERT_EQ(OCIBindByPos(st, &b, err, 1, &key, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_SUCCESS);
+        ASSERT_EQ(OCIBindByPos(st, &b, err, 2, value.data(), (sb4)value.size(), c.dty, nullptr, &len, nullptr, 0, nullptr, 0), OCI_SUCCESS)
+            << c.dty << ": " << ErrText(err);
+        ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << c.dty << ": " << ErrText(err);
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+        EXPECT_EQ(Scalar(std::string("select ") + c.column + " from x where k = " + std::to_string(key)), c.text) << "type " << c.dty;
+
+        // read back into the same external type
+        st = Prepare(std::string("select ") + c.column + " from x where k = " + std::to_string(key));
+        ASSERT_EQ(OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS);
+        std::vector<unsigned char> out(c.dty == SQLT_AFC ? 6 : std::max<size_t>(value.size(), 22), 0xEE);
+        ub2 outLen = 0;
+        OCIDefine* d = nullptr;
+        sb4 size = c.dty == SQLT_AFC || c.dty == SQLT_INT || c.dty == SQLT_UIN || c.dty == SQLT_FLT || c.dty == SQLT_BDOUBLE ||
+                           c.dty == SQLT_DAT || c.dty == SQLT_ODT
+                       ? (sb4)(c.dty == SQLT_AFC ? 6 : value.size())
+                       : (sb4)out.size();
+        ASSERT_EQ(OCIDefineByPos(st, &d, err, 1, out.data(), size, c.dty, nullptr, &outLen, nullptr, 0), OCI_SUCCESS);
+        ASSERT_EQ(OCIStmtFetch(st, err, 1, OCI_FETCH_NEXT, 0), OCI_SUCCESS) << c.dty << ": " << ErrText(err);
+        std::vector<unsigned char> want = value;
+        if (c.dty == SQLT_STR) want = {'a', 'b', 'c', 0};
+        if (c.dty == SQLT_VCS) want = {2, 0, 'h', 'i'};
+        if (c.dty == SQLT_AFC) want = {'a', 'b', ' ', ' ', ' ', ' '};
+        if (c.dty == SQLT_VNU) want.resize(1 + want[0]);  // the bytes past the length are not defined
+        out.resize(want.size());
+        EXPECT_EQ(out, want) << "type " << c.dty;
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+    }
+}
+
+} // namespace
