@@ -20,6 +20,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -1158,8 +1159,9 @@ void DatabaseImpl::SyncDirty() {
     capture_ = false;
     std::map<std::string, const Object*> tables;
     for (const auto& [k, o] : cat_.objects) if (o.type == "TABLE") tables[o.sqlName] = &o;
-    for (auto& [sid, s] : sessions_) {
-        Transaction& tx = s->tx_;
+    for (auto& entry : sessions_) {
+        const int sid = entry.first;
+        Transaction& tx = entry.second->tx_;
         if (tx.materialized >= tx.undo.size()) continue;
         for (size_t i = tx.materialized; i < tx.undo.size(); ++i) {
             const UndoEntry& e = tx.undo[i];
@@ -2431,6 +2433,14 @@ static std::vector<Constraint> MakeConstraints(DatabaseImpl& db, SessionImpl& s,
             c.search = "\"" + c.cols[0] + "\" IS NOT NULL";
         } else if (c.type == 'C') {
             c.search = d.checkText;
+            // the columns a check condition names are its constraint columns
+            std::function<void(const sql::Expr&)> collect = [&](const sql::Expr& e) {
+                if (e.kind == sql::Expr::Column && FindColumnName(t, e.names.back()) &&
+                    std::find(c.cols.begin(), c.cols.end(), e.names.back()) == c.cols.end())
+                    c.cols.push_back(e.names.back());
+                for (const auto& a : e.args) collect(*a);
+            };
+            if (c.cols.empty()) collect(*d.check);
             DdlHost host(db, t.owner);
             TranslateRowExpr(host, t, *d.check, "");   // resolves the columns, rejects what a check cannot hold
         } else if (c.type == 'P') {
