@@ -231,4 +231,16 @@ std::string SqlTextToParseBytes(std::string_view text, bool utf8) {
     return bytes;
 }
 
+int FunctionTypeFromStatementType(int statementType) {
+    switch (statementType) {
+    case 1: return 4;
+    case 2: return 5;
+    case 3: return 9;
+    case 4: return 3;
+    case 8:
+    case 9: return 34;
+    default: return -1;
+    }
+}
+
 } // namespace quorvel

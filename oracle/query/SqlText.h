@@ -64,6 +64,12 @@ std::string SubstituteVariables(
 // empty result replaced by a single space.
 std::string SqlTextToParseBytes(std::string_view text, bool utf8);
 
+// The statement type a statement has right after preparing, from the client's statement-type
+// attribute (1 select, 2 update, 3 delete, 4 insert, 8 begin, 9 declare): 4 select, 5 update,
+// 9 delete, 3 insert, 34 PL/SQL block, -1 any other statement until its execution reports the
+// real function code.
+int FunctionTypeFromStatementType(int statementType);
+
 // True for the characters that continue a placeholder name: letters, digits, "_", "$", "#"
 // and every byte from 128 up (so the bytes of a multi-byte UTF-8 character never end a name).
 bool IsSqlNameChar(char c);

@@ -54,6 +54,34 @@ std::vector<std::string> Words(std::string_view text, std::size_t limit) {
     return words;
 }
 
+// Classification words of a text that grows at its end, read again after every line: only the
+// characters before the old last one are final (the blanker may still change the last), so a
+// scan resumes there instead of rereading the whole text.
+struct TWordScan {
+    std::vector<std::string> Words;
+    std::string Word;
+    std::size_t Pos = 0;
+
+    void Feed(std::string_view text, std::size_t end) {
+        for (; Pos < end; ++Pos) {
+            if (IsWordChar(text[Pos])) {
+                Word += text[Pos];
+            } else if (!Word.empty()) {
+                Words.push_back(AnsiUpperCase(Word));
+                Word.clear();
+            }
+        }
+    }
+    // The words of text: what is final is kept for the next call.
+    std::vector<std::string> Read(std::string_view text) {
+        if (!text.empty()) Feed(text, text.size() - 1);
+        TWordScan rest = *this;
+        rest.Feed(text, text.size());
+        if (!rest.Word.empty()) rest.Words.push_back(AnsiUpperCase(rest.Word));
+        return std::move(rest.Words);
+    }
+};
+
 // The PL/SQL test looks at most at word 6; the build keeps re-reading words while it has
 // fewer than four.
 constexpr std::size_t kWordLimit = 8;
@@ -188,6 +216,7 @@ TScriptSplit SplitScript(const std::vector<std::string>& lines, bool allSQLComma
     std::string pending;
     TSqlTextBlanker blanker;
     std::size_t maskedStart = 0; // the masked pending text is blank before this offset
+    TWordScan wordScan;
     bool hasContent = false;     // the masked pending text holds more than blanks
     int firstLine = 0, firstPos = 0;
     long long offset = 0;
@@ -203,6 +232,7 @@ TScriptSplit SplitScript(const std::vector<std::string>& lines, bool allSQLComma
             blanker.Clear();
             blanker.Append(line);
             maskedStart = 0;
+            wordScan = TWordScan();
         } else {
             pending += "\r\n";
             pending += line;
@@ -214,7 +244,7 @@ TScriptSplit SplitScript(const std::vector<std::string>& lines, bool allSQLComma
         if (!haveWords || words.size() < 4) {
             const std::string_view masked = blanker.Text();
             while (maskedStart < masked.size() && IsBlank(masked[maskedStart])) ++maskedStart;
-            words = Words(masked.substr(maskedStart), kWordLimit);
+            words = wordScan.Read(masked);
             haveWords = true;
             hasContent = maskedStart < masked.size();
             sql = IsSQLCommand(words, allSQLCommands);

@@ -89,6 +89,17 @@ TEST(BlankLiteralsAndComments, KeepsLengthLinesAndPlainText) {
         const std::string out = BlankLiteralsAndComments(c.text);
         EXPECT_EQ(out, c.expected) << c.text;
         EXPECT_EQ(out.size(), std::string(c.text).size());
+        // Fed one character at a time, the incremental blanker agrees at every length: an
+        // opener split across two appends is still recognised.
+        TSqlTextBlanker blanker;
+        const std::string text = c.text;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            blanker.Append(text.substr(i, 1));
+            EXPECT_EQ(blanker.Text(), BlankLiteralsAndComments(text.substr(0, i + 1))) << text << " @" << i;
+        }
+        blanker.Clear();
+        blanker.Append(text);
+        EXPECT_EQ(blanker.Text(), out);
     }
 }
 
@@ -112,6 +123,12 @@ TEST(SqlTextToParseBytes, LineEndsAndEmptyText) {
     EXPECT_EQ(SqlTextToParseBytes("", false), " ");
     EXPECT_EQ(SqlTextToParseBytes("\r\r", true), " ");
     EXPECT_EQ(SqlTextToParseBytes("a\rb", true), "ab");
+}
+
+TEST(FunctionTypeFromStatementType, ClientStatementTypes) {
+    const std::pair<int, int> cases[] = {{1, 4}, {2, 5}, {3, 9}, {4, 3}, {5, -1}, {6, -1}, {7, -1},
+                                         {8, 34}, {9, 34}, {0, -1}, {10, -1}};
+    for (auto [type, function] : cases) EXPECT_EQ(FunctionTypeFromStatementType(type), function) << type;
 }
 
 } // namespace
