@@ -76,6 +76,8 @@ TEST_F(Oci7, BindExecuteDescribeFetch) {
     ASSERT_EQ(oexn(&cda, 3, 0), 0) << Message(cda.rc);
     EXPECT_EQ(cda.rpc, 3u);
     EXPECT_EQ(cda.ft, 3);  // INSERT
+    EXPECT_NE(cda.rid.rd.rcs4, 0u);  // the data object number of the last row inserted
+    EXPECT_NE(cda.rid.rcs7 | cda.rid.rcs8, 0u);
     ASSERT_EQ(ocom(&lda), 0);
 
     ASSERT_EQ(oparse(&cda, (OraText*)"select id, name from t order by id", -1, 0, 2), 0);
