@@ -104,7 +104,8 @@ public:
     virtual ~TScriptText();
 
     // The script text, regenerated from the commands first when they were edited. Editing the
-    // list in place marks the commands stale.
+    // list in place marks the commands stale (through the list's OnChange, which belongs to
+    // the script: do not replace it).
     TStringList& Lines();
     // Copies the lines and builds the commands at once.
     void SetLines(const TStrings& lines);

@@ -121,6 +121,12 @@ void AddPiece(TScriptSplit& split, std::string text, bool sql, bool slashTermina
     split.Commands.push_back(TScriptPiece{std::move(text), type, line, pos});
 }
 
+// Whether a character appended to text would stand outside literals and comments.
+bool EndsOutsideLiteralsAndComments(const std::string& text) {
+    const std::string probe = text + "\x01";
+    return BlankLiteralsAndComments(probe).back() == '\x01';
+}
+
 } // namespace
 
 std::vector<std::string> SplitTextLines(std::string_view text) {
@@ -278,7 +284,15 @@ std::string JoinScriptCommands(const std::vector<TScriptPiece>& commands) {
         }
         text += command.Text;
         if (command.CommandType == ctSQL) {
-            if (!text.ends_with(';')) text += ';';
+            if (!text.ends_with(';')) {
+                // A ";" after a trailing line comment (or inside an open literal or comment)
+                // would end nothing, and the command would swallow the ones after it when the
+                // text is split again: a "/" line ends it instead.
+                if (EndsOutsideLiteralsAndComments(command.Text)) text += ';';
+                else text += "\r\n/";
+            } else if (!EndsOutsideLiteralsAndComments(command.Text)) {
+                text += "\r\n/";
+            }
         } else if (command.CommandType == ctPLSQL) {
             text += "\r\n/";
         }

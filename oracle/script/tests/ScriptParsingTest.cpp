@@ -210,13 +210,34 @@ TEST(JoinScriptCommands, RegeneratesTerminatorsAndSpacing) {
               "commit;");
 }
 
+TEST(JoinScriptCommands, StatementEndingInACommentIsEndedByASlashLine) {
+    // A ";" appended after "-- note" would be part of the comment.
+    const std::vector<TScriptPiece> pieces = {
+        {"select 1 from dual -- note", ctSQL},
+        {"select 2 from dual -- ends with;", ctSQL},
+        {"select 3 from dual /* open", ctSQL},
+        {"select 4 from dual", ctSQL},
+    };
+    const std::string text = JoinScriptCommands(pieces);
+    EXPECT_EQ(text,
+              "select 1 from dual -- note\r\n/\r\n"
+              "select 2 from dual -- ends with;\r\n/\r\n"
+              "select 3 from dual /* open\r\n/\r\n"
+              "select 4 from dual;");
+    const TScriptSplit split = SplitScript(SplitTextLines(text), false);
+    ASSERT_EQ(split.Commands.size(), 3u); // the open comment still runs to the end
+    EXPECT_EQ(split.Commands[0].Text, "select 1 from dual -- note");
+    EXPECT_EQ(split.Commands[1].Text, "select 2 from dual -- ends with;");
+}
+
 TEST(JoinScriptCommands, SplitsBackIntoTheSameCommands) {
     const char* script =
         "prompt start\nset echo off\ncreate table t (a number);\nbegin\n  null;\nend;\n/\n"
-        "insert into t values (1);\nselect a\nfrom t;\ncreate or replace package p as\nend;\n/\ncommit;";
+        "insert into t values (1);\nselect a\nfrom t;\ncreate or replace package p as\nend;\n/\ncommit;\n"
+        "select 1 from dual -- one\n/\n";
     const TScriptSplit first = SplitScript(SplitTextLines(script), false);
     const TScriptSplit second = SplitScript(SplitTextLines(JoinScriptCommands(first.Commands)), false);
-    ASSERT_EQ(first.Commands.size(), 8u);
+    ASSERT_EQ(first.Commands.size(), 9u);
     ASSERT_EQ(second.Commands.size(), first.Commands.size());
     for (std::size_t i = 0; i < first.Commands.size(); ++i) {
         EXPECT_EQ(second.Commands[i].Text, first.Commands[i].Text);
