@@ -346,6 +346,24 @@ bool THistoryItems::SaveIni(const std::string& filename) const {
     return true;
 }
 
+void THistoryItems::Prepare(int32_t size, bool withPassword, const std::string& regSection,
+                            const std::string& iniFile) {
+    SetWithPassword(withPassword);
+    SetSize(size);
+    if (!regSection.empty()) {
+        Clear();
+        Load(regSection);
+    } else if (!iniFile.empty()) {
+        Clear();
+        LoadIni(iniFile);
+    }
+}
+
+void THistoryItems::Store(const std::string& regSection, const std::string& iniFile) const {
+    if (!regSection.empty()) Save(regSection);
+    else SaveIni(iniFile);
+}
+
 // ---- the dialog's menu ---------------------------------------------------------------------------
 
 std::vector<platform::PopupMenuItem> HistoryMenuItems(const THistoryItems& history) {

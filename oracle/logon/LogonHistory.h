@@ -68,6 +68,13 @@ public:
     bool LoadIni(const std::string& filename);
     bool SaveIni(const std::string& filename) const;
 
+    // What a logon component does around its dialog: before it, the list takes the component's
+    // size and password setting and, when the component names a registry key or else a file,
+    // is emptied and loaded from there (with neither it keeps what it held); after it, the list
+    // goes back to the key, or to the file when there is no key.
+    void Prepare(int32_t size, bool withPassword, const std::string& regSection, const std::string& iniFile);
+    void Store(const std::string& regSection, const std::string& iniFile) const;
+
     // The stored (unscrambled) text of the entry at index.
     std::string ValueText(int index) const;
 

@@ -201,5 +201,34 @@ TEST_F(IniHistory, MissingDamagedAndUnwritableFiles) {
     EXPECT_FALSE(Sample(false).SaveIni(Path("plain/sub.ini")));
 }
 
+TEST_F(HistoryStoreFixture, PrepareAndStoreUseTheKeyElseTheFile) {
+    const std::string file = Path("history.ini");
+    THistoryItems h;
+    // Neither key nor file: the list keeps what it holds.
+    h.Add("kept", "pw", "", "");
+    h.Prepare(2, true, "", "");
+    EXPECT_EQ(Displays(h), (std::vector<std::string>{"kept"}));
+    h.Store("", "");
+    EXPECT_TRUE(platform::RegValueNames(HKEY_CURRENT_USER, kKey).empty());
+
+    // The file, when there is no key.
+    h.Add("a", "pa", "db", "");
+    h.Store("", file);
+    THistoryItems fromFile;
+    fromFile.Add("dropped", "", "", "");
+    fromFile.Prepare(6, true, "", file);
+    EXPECT_EQ(Displays(fromFile), (std::vector<std::string>{"a@db", "kept"}));
+    EXPECT_EQ(fromFile.Item(0).Password, "pa");
+
+    // The key wins over the file.
+    Sample(false).Store(kKey, file);
+    THistoryItems fromKey;
+    fromKey.Prepare(2, false, kKey, file);
+    EXPECT_EQ(Displays(fromKey), (std::vector<std::string>{"system", "sys@prod as SYSDBA"}));
+    EXPECT_EQ(fromKey.Size(), 2);
+    EXPECT_FALSE(fromKey.WithPassword());
+    EXPECT_EQ(platform::IniReadSection(file, "Logon").size(), 2u);
+}
+
 } // namespace
 } // namespace quorvel
