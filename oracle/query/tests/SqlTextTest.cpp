@@ -1,5 +1,7 @@
 #include "oracle/query/SqlText.h"
 
+#include "base/CodePage.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -123,6 +125,24 @@ TEST(SqlTextToParseBytes, LineEndsAndEmptyText) {
     EXPECT_EQ(SqlTextToParseBytes("", false), " ");
     EXPECT_EQ(SqlTextToParseBytes("\r\r", true), " ");
     EXPECT_EQ(SqlTextToParseBytes("a\rb", true), "ab");
+}
+
+// Text in a Windows code page, as on a Russian workstation.
+class CodePage1251 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved = AnsiCodePage();
+        SetAnsiCodePage(cpWindows1251);
+    }
+    void TearDown() override { SetAnsiCodePage(saved); }
+    unsigned saved = 0;
+};
+
+TEST_F(CodePage1251, NamesAreUpperCasedByTheirLettersAndBytesConvertedForUtf8) {
+    // "where x = :имя" in code page 1251.
+    EXPECT_EQ(FindVariables("where x = :\xE8\xEC\xFF", false), (Occ{{"\xC8\xCC\xDF", 11}}));
+    EXPECT_EQ(SqlTextToParseBytes("select '\xC8' from dual\r\n", true), "select '\xD0\x98' from dual\n");
+    EXPECT_EQ(SqlTextToParseBytes("select '\xC8' from dual\r\n", false), "select '\xC8' from dual\n");
 }
 
 TEST(FunctionTypeFromStatementType, ClientStatementTypes) {

@@ -75,6 +75,17 @@ TEST(ScriptText, EditedCommandsRegenerateTheText) {
     EXPECT_EQ(commands[2].CommandType(), ctPLSQL);
 }
 
+TEST(ScriptText, LinesWithLineBreaksBecomeSeveralLines) {
+    TScriptText script;
+    script.SetLines(LinesFrom("commit;"));
+    script.Lines().SetStrings(0, "select 1\r\nfrom dual;\rcommit;");
+    ASSERT_EQ(script.Commands().Count(), 2);
+    EXPECT_EQ(script.Lines().Count(), 3);
+    EXPECT_EQ(script.Lines()[1], "from dual;");
+    EXPECT_EQ(script.Commands()[1].ScriptLine(), 2);
+    EXPECT_EQ(script.OriginalTextLength(), 30);
+}
+
 TEST(ScriptText, SettingTheSameTextChangesNothing) {
     TScriptText script;
     script.SetLines(LinesFrom("select 1 from dual;"));
