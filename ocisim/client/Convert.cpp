@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstddef>
 #include <cstring>
 
 namespace ocisim::client {
@@ -735,3 +736,15 @@ void FillRowid(Rowid& r, const std::string& text) {
 }
 
 } // namespace ocisim::client
+
+// The four rowid numbers sit at fixed byte offsets of the rowid descriptor, for callers that
+// read them from the descriptor's memory: object (ub4) at 48, file (ub2) at 52, block (ub4) at
+// 56, row (ub2) at 60 in the 64-bit build.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+#if defined(__LP64__)
+static_assert(offsetof(ocisim::client::Rowid, rd) == 48 && offsetof(ocisim::client::Rowid, block) == 56 &&
+                  offsetof(ocisim::client::Rowid, row) == 60,
+              "rowid descriptor layout");
+#endif
+#pragma GCC diagnostic pop

@@ -695,8 +695,10 @@ OCISIM_EXPORT sword OCIDescriptorAlloc(const dvoid* parenth, dvoid** descpp, ub4
     Object* o = nullptr;
     switch (type) {
     case OCI_DTYPE_ROWID: o = Make<Rowid>(env, type); break;
-    case OCI_DTYPE_LOB: case OCI_DTYPE_FILE: case OCI_DTYPE_SNAP: case OCI_DTYPE_RSET: case OCI_DTYPE_DATE:
-    case OCI_DTYPE_TIMESTAMP: case OCI_DTYPE_TIMESTAMP_TZ: case OCI_DTYPE_TIMESTAMP_LTZ: case OCI_DTYPE_INTERVAL_YM:
+    case OCI_DTYPE_DATE: case OCI_DTYPE_TIMESTAMP: case OCI_DTYPE_TIMESTAMP_TZ: case OCI_DTYPE_TIMESTAMP_LTZ:
+        o = Make<DateTime>(env, type);
+        break;
+    case OCI_DTYPE_LOB: case OCI_DTYPE_FILE: case OCI_DTYPE_SNAP: case OCI_DTYPE_RSET: case OCI_DTYPE_INTERVAL_YM:
     case OCI_DTYPE_INTERVAL_DS:
         o = Make<Generic>(env, type);
         break;

@@ -101,13 +101,6 @@ OCISIM_NOT_YET(OCIDirPathStreamReset)
 OCISIM_NOT_YET(OCILobCreateTemporary)
 OCISIM_NOT_YET(OCILobFreeTemporary)
 OCISIM_NOT_YET(OCILobIsTemporary)
-OCISIM_NOT_YET(OCIDateTimeToText)
-OCISIM_NOT_YET(OCIDateTimeFromText)
-OCISIM_NOT_YET(OCIDateTimeGetDate)
-OCISIM_NOT_YET(OCIDateTimeGetTime)
-OCISIM_NOT_YET(OCIDateTimeConstruct)
-OCISIM_NOT_YET(OCIDateTimeAssign)
-OCISIM_NOT_YET(OCIDateTimeGetTimeZoneOffset)
 
 // These return a value rather than a status: no value exists until object types are supported.
 OCISIM_EXPORT void* OCIStringPtr(void*, void*) { return nullptr; }

@@ -251,3 +251,60 @@ TEST_F(Numbers, OracleNumberFormatAndConversions) {
 }
 
 } // namespace
+
+namespace {
+
+using DateTimes = Numbers;
+
+TEST_F(DateTimes, ConstructFormatParse) {
+    OCIDateTime* ts = nullptr;
+    OCIDateTime* tz = nullptr;
+    ASSERT_EQ(OCIDescriptorAlloc(env, (void**)&ts, OCI_DTYPE_TIMESTAMP, 0, nullptr), OCI_SUCCESS);
+    ASSERT_EQ(OCIDescriptorAlloc(env, (void**)&tz, OCI_DTYPE_TIMESTAMP_TZ, 0, nullptr), OCI_SUCCESS);
+    ASSERT_EQ(OCIDateTimeConstruct(env, err, ts, 2026, 2, 28, 23, 5, 9, 123456789, nullptr, 0), OCI_SUCCESS);
+    auto text = [&](OCIDateTime* d, const char* fmt, ub1 prec) {
+        OraText buf[100];
+        ub4 size = sizeof buf;
+        EXPECT_EQ(OCIDateTimeToText(env, err, d, (const OraText*)fmt, fmt ? (ub1)strlen(fmt) : 0, prec, nullptr, 0, &size, buf), OCI_SUCCESS)
+            << ErrText(err);
+        return std::string((char*)buf, size);
+    };
+    EXPECT_EQ(text(ts, nullptr, 6), "28-FEB-26 11.05.09.123456 PM");
+    EXPECT_EQ(text(ts, "YYYY-MM-DD HH24:MI:SS.FF3 Dy", 0), "2026-02-28 23:05:09.123 Sat");
+    struct Bad { sb2 y; ub1 mo, d, h; sb4 code; } bad[] = {{2026, 2, 29, 0, 1847}, {2026, 13, 1, 0, 1843}, {2026, 1, 1, 24, 1850}};
+    for (const auto& b : bad) {
+        EXPECT_EQ(OCIDateTimeConstruct(env, err, ts, b.y, b.mo, b.d, b.h, 0, 0, 0, nullptr, 0), OCI_ERROR);
+        EXPECT_EQ(ErrCode(err), b.code);
+    }
+    const char* in = "2024-02-29 07:08:09.5 +05:30";
+    const char* fmt = "YYYY-MM-DD HH24:MI:SS.FF TZR";
+    ASSERT_EQ(OCIDateTimeFromText(env, err, (const OraText*)in, strlen(in), (const OraText*)fmt, (ub1)strlen(fmt), nullptr, 0, tz),
+              OCI_SUCCESS) << ErrText(err);
+    sb2 y = 0;
+    ub1 mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    ub4 fs = 0;
+    sb1 th = 0, tm = 0;
+    ASSERT_EQ(OCIDateTimeGetDate(env, err, tz, &y, &mo, &d), OCI_SUCCESS);
+    ASSERT_EQ(OCIDateTimeGetTime(env, err, tz, &h, &mi, &s, &fs), OCI_SUCCESS);
+    ASSERT_EQ(OCIDateTimeGetTimeZoneOffset(env, err, tz, &th, &tm), OCI_SUCCESS);
+    EXPECT_EQ(y, 2024);
+    EXPECT_EQ(mo, 2);
+    EXPECT_EQ(d, 29);
+    EXPECT_EQ(h, 7);
+    EXPECT_EQ(s, 9);
+    EXPECT_EQ(fs, 500000000u);
+    EXPECT_EQ(th, 5);
+    EXPECT_EQ(tm, 30);
+    EXPECT_EQ(OCIDateTimeGetTimeZoneOffset(env, err, ts, &th, &tm), OCI_ERROR);  // no time zone
+    ASSERT_EQ(OCIDateTimeAssign(env, err, tz, ts), OCI_SUCCESS);
+    EXPECT_EQ(text(ts, "DD.MM.YYYY HH12 AM", 0), "29.02.2024 07 AM");
+    EXPECT_EQ(OCIDateTimeFromText(env, err, (const OraText*)"31-FOO-24", 9, nullptr, 0, nullptr, 0, ts), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 1843);
+    EXPECT_EQ(OCIDateTimeFromText(env, err, (const OraText*)"2024-01-01x", 11, (const OraText*)"YYYY-MM-DD", 10, nullptr, 0, ts), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 1861);
+    EXPECT_EQ(OCIDateTimeGetDate(env, err, (OCIDateTime*)err, &y, &mo, &d), OCI_INVALID_HANDLE);
+    OCIDescriptorFree(ts, OCI_DTYPE_TIMESTAMP);
+    OCIDescriptorFree(tz, OCI_DTYPE_TIMESTAMP_TZ);
+}
+
+} // namespace

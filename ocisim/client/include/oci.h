@@ -379,6 +379,18 @@ sword OCIObjectNew(OCIEnv* env, OCIError* err, const OCISvcCtx* svc, ub2 typecod
                    boolean value, dvoid** instance);
 sword OCIObjectFree(OCIEnv* env, OCIError* err, dvoid* instance, ub2 flags);
 
+/* date-time descriptors */
+sword OCIDateTimeConstruct(dvoid* hndl, OCIError* err, OCIDateTime* datetime, sb2 year, ub1 month, ub1 day, ub1 hour, ub1 min,
+                           ub1 sec, ub4 fsec, OraText* timezone, size_t timezone_length);
+sword OCIDateTimeGetDate(dvoid* hndl, OCIError* err, const OCIDateTime* datetime, sb2* year, ub1* month, ub1* day);
+sword OCIDateTimeGetTime(dvoid* hndl, OCIError* err, OCIDateTime* datetime, ub1* hour, ub1* min, ub1* sec, ub4* fsec);
+sword OCIDateTimeGetTimeZoneOffset(dvoid* hndl, OCIError* err, const OCIDateTime* datetime, sb1* hour, sb1* min);
+sword OCIDateTimeAssign(dvoid* hndl, OCIError* err, const OCIDateTime* from, OCIDateTime* to);
+sword OCIDateTimeToText(dvoid* hndl, OCIError* err, const OCIDateTime* date, const OraText* fmt, ub1 fmt_length, ub1 fsprec,
+                        const OraText* lang_name, size_t lang_length, ub4* buf_size, OraText* buf);
+sword OCIDateTimeFromText(dvoid* hndl, OCIError* err, const OraText* date_str, size_t dstr_length, const OraText* fmt,
+                          ub1 fmt_length, const OraText* lang_name, size_t lang_length, OCIDateTime* datetime);
+
 /* OCI7: the logon, cursor and host data areas as the client lays them out (64-bit sizes) */
 #if defined(__LP64__) || defined(_WIN64)
 #define CDA_SIZE 88

@@ -132,6 +132,13 @@ struct Rowid : Object {       // OCI_DTYPE_ROWID
     std::string text;
 };
 
+struct DateTime : Object {  // OCI_DTYPE_DATE, _TIMESTAMP, _TIMESTAMP_TZ, _TIMESTAMP_LTZ
+    sb2 year = 1;
+    ub1 month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    ub4 fsec = 0;              // nanoseconds
+    sb1 tzHour = 0, tzMinute = 0;
+};
+
 struct Generic : Object {};   // descriptors and handles this stage does not drive yet
 
 struct Stmt : Object {
