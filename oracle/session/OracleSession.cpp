@@ -1,18 +1,205 @@
 #include "oracle/session/OracleSession.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "base/Exception.h"
+#include "oracle/ci/OCIEntryPoints.h"
+#include "oracle/session/ConnectString.h"
+#include "platform/Registry.h"
+#include "platform/UIServices.h"
 
 namespace quorvel {
 
-TOracleSession::TOracleSession() = default;
+bool ShareOCIEnvironment = true;
+std::function<void(TOracleSession&)> OnSessionCreated;
+
+namespace {
+
+// ---- process-wide state ----
+
+std::mutex& SessionListLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::vector<TOracleSession*>& SessionList() {
+    static std::vector<TOracleSession*> list;
+    return list;
+}
+
+void* gSharedEnv = nullptr;
+
+// The shared environment, created once under the global lock.
+void* SharedEnvironment() {
+    TOracleCriticalSection& lock = OCIGlobalLock();
+    lock.Enter();
+    if (!gSharedEnv) {
+        OCIEnv* env = nullptr;
+        if (HasOCI81 && OCI.OCIEnvCreate)
+            OCI.OCIEnvCreate(&env, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+        else if (OCI.OCIEnvInit)
+            OCI.OCIEnvInit(&env, OCI_DEFAULT, 0, nullptr);
+        gSharedEnv = env;
+    }
+    void* env = gSharedEnv;
+    lock.Leave();
+    return env;
+}
+
+// Runs OracleShutdown at program end. Created on the first session, after the global lock, so
+// the lock is still alive when it runs.
+struct ShutdownAtExit {
+    ShutdownAtExit() {
+        AddOCIUnloadHandler([] { gSharedEnv = nullptr; });
+    }
+    ~ShutdownAtExit() {
+        try {
+            OracleShutdown();
+        } catch (...) {
+        }
+    }
+};
+
+// With the session's cursor shown (nothing when it is 0).
+struct SessionCursor {
+    explicit SessionCursor(int cursor) : FCursor(cursor) {}
+    platform::ScopedCursor FCursor;
+};
+
+std::string UpperCase(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return s;
+}
+
+bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+} // namespace
+
+// ---- attachments ----
+
+TOracleSessionClient::~TOracleSessionClient() = default;
+
+void TOracleAttachmentList::Add(TOracleSessionClient* client) {
+    std::lock_guard<std::mutex> guard(FLock);
+    if (std::find(FItems.begin(), FItems.end(), client) == FItems.end()) FItems.push_back(client);
+}
+
+void TOracleAttachmentList::Remove(TOracleSessionClient* client) {
+    std::lock_guard<std::mutex> guard(FLock);
+    FItems.erase(std::remove(FItems.begin(), FItems.end(), client), FItems.end());
+}
+
+bool TOracleAttachmentList::Contains(TOracleSessionClient* client) const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return std::find(FItems.begin(), FItems.end(), client) != FItems.end();
+}
+
+int TOracleAttachmentList::Count() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return int(FItems.size());
+}
+
+std::vector<TOracleSessionClient*> TOracleAttachmentList::Snapshot() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return FItems;
+}
+
+// ---- the session ----
+
+TOracleSession::TOracleSession(TComponent* owner) : TComponent(owner) {
+    OCIGlobalLock();
+    static ShutdownAtExit shutdown;
+    {
+        std::lock_guard<std::mutex> guard(SessionListLock());
+        SessionList().push_back(this);
+    }
+    if (OnSessionCreated) OnSessionCreated(*this);
+}
 
 TOracleSession::~TOracleSession() {
-    FDestroying = true;
+    FDestroyingSession = true;
     try {
         LogOff();
     } catch (...) {
         // Destruction never raises.
     }
+    for (TOracleAttachmentList* list : {&Queries, &Packages, &Scripts, &Loaders, &CustomPackages, &Queues, &DataSets,
+                                        &Events, &LOBLocators, &Objects, &References}) {
+        for (TOracleSessionClient* client : list->Snapshot()) {
+            try {
+                client->SessionDetach();
+            } catch (...) {
+            }
+            list->Remove(client);
+        }
+    }
+    try {
+        FreeHandles();
+    } catch (...) {
+    }
+    std::lock_guard<std::mutex> guard(SessionListLock());
+    auto& list = SessionList();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+void TOracleSession::SetLogonUsername(const std::string& v) {
+    FLogonUsername = v;
+    UpdatePOLite();
+}
+
+void TOracleSession::SetLogonPassword(const std::string& v) {
+    FLogonPassword = v;
+    UpdatePOLite();
+}
+
+void TOracleSession::SetLogonDatabase(const std::string& v) {
+    FLogonDatabase = v;
+    UpdatePOLite();
+}
+
+void TOracleSession::UpdatePOLite() {
+    FPOLite = Contains(UpperCase(FLogonDatabase), "ODBC:") || Contains(UpperCase(FLogonUsername), "ODBC:");
+    FPOLite35 = FPOLite && !platform::RegReadString(platform::HKEY_LOCAL_MACHINE, "SOFTWARE\\ORACLE", "OCA60").empty();
+}
+
+void TOracleSession::SetThreadSafe(bool v) {
+    if (v == FThreadSafe) return;
+    if (FConnected) throw Exception("Cannot change ThreadSafe property when connected");
+    FThreadSafe = v;
+}
+
+void TOracleSession::SetPooling(TSessionPoolingOption v) {
+    if (v == FPooling) return;
+    if (FConnected) throw Exception("Cannot change Pooling property when connected");
+    FPooling = v;
+}
+
+void TOracleSession::SetPool(TOracleSessionPool* v) {
+    if (v == FPool) return;
+    if (FConnected) throw Exception("Cannot change Pool property when connected");
+    FPool = v;
+    if (v) FPooling = spInternal;
+}
+
+void TOracleSession::SetMTSOptions(unsigned v) {
+    if (v == FMTSOptions) return;
+    if (FConnected) throw Exception("Cannot change MTSOptions property when connected");
+    FMTSOptions = v;
+}
+
+void TOracleSession::SetStatementCache(bool v) {
+    if (v == FStatementCache) return;
+    if (FConnected) throw Exception("Cannot change StatementCache property when connected");
+    FStatementCache = v;
+}
+
+void TOracleSession::SetStatementCacheSize(int v) {
+    if (FConnected && StatementsCached() && OCI.OCIAttrSet) {
+        ub4 size = ub4(v);
+        OCI.OCIAttrSet(svchp, OCI_HTYPE_SVCCTX, &size, 4, OCI_ATTR_STMTCACHESIZE, static_cast<OCIError*>(secerrhp));
+    }
+    FStatementCacheSize = v;
 }
 
 void TOracleSession::SetConnected(bool v) {
@@ -22,22 +209,393 @@ void TOracleSession::SetConnected(bool v) {
         LogOff();
 }
 
-void TOracleSession::LogOn() {
-    if (BeforeLogOn) BeforeLogOn(*this);
+void TOracleSession::SetExternalLDA(Lda_Def* lda) {
     LogOff();
-    // The after-logon notification and OnChange fire whether the attempt worked or not.
-    auto notify = [this] {
-        if (AfterLogOn) AfterLogOn(*this);
+    FExternalLDA = lda;
+    if (lda) LogOn();
+}
+
+void* TOracleSession::ExternalSVC() const { return FExternalSVC ? FExternalSVC : (FConnected ? svchp : nullptr); }
+
+void TOracleSession::SetExternalSVC(void* svc) {
+    LogOff();
+    FExternalSVC = svc;
+    if (svc) LogOn();
+}
+
+bool TOracleSession::StatementsCached() const {
+    if (!FUseOCI80 || !HasOCI92) return false;
+    // The pool's own setting decides for pooled sessions once pools exist.
+    if (Shared()) return false;
+    return FStatementCache;
+}
+
+void TOracleSession::Acquire(bool oci7Only) {
+    if (FThreadSafe && !(oci7Only && FUseOCI80)) FCriticalSection.Enter();
+}
+
+void TOracleSession::Release(bool oci7Only) {
+    if (FThreadSafe && !(oci7Only && FUseOCI80)) FCriticalSection.Leave();
+}
+
+void TOracleSession::DoBeforeLogOn() {
+    if (BeforeLogOn) BeforeLogOn(*this);
+}
+
+void TOracleSession::DoAfterLogOn() {
+    if (AfterLogOn) AfterLogOn(*this);
+}
+
+// ---- errors ----
+
+int32_t TOracleSession::ReturnCode() {
+    if (FUseOCI80) {
+        if (LastOCIError == OCI_ERROR || LastOCIError == OCI_SUCCESS_WITH_INFO) {
+            sb4 code = 0;
+            if (OCI.OCIErrorGet && errhp)
+                OCI.OCIErrorGet(errhp, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR);
+            // An error status without a record still is an error.
+            if (code == 0 && LastOCIError == OCI_ERROR) return OCI_ERROR;
+            return code;
+        }
+        return LastOCIError;
+    }
+    return LDA()->rc;
+}
+
+TOracleErrorSource TOracleSession::ErrorSource() {
+    if (FUseOCI80) return TOracleErrorSource::FromHandle(errhp);
+    return TOracleErrorSource::FromReturnCode(LDA()->rc);
+}
+
+void TOracleSession::Check(int32_t status, TComponent* instance) {
+    LastOCIError = status;
+    if (ReturnCode() != 0) RaiseOracleError(this, ErrorSource(), instance);
+}
+
+std::string TOracleSession::ErrorMessage(int32_t errorCode) {
+    std::vector<char> buffer(2001, '\0');
+    auto* text = reinterpret_cast<OraText*>(buffer.data());
+    Acquire(true);
+    if (OCI.oerhms) {
+        if (FUseOCI80) {
+            Lda_Def area{};
+            OCI.oerhms(&area, sb2(errorCode), text, 2001);
+        } else {
+            OCI.oerhms(LDA(), sb2(errorCode), text, 2001);
+        }
+    }
+    Release(true);
+    buffer.back() = '\0';
+    std::string message(buffer.data());
+    if (message.empty()) {
+        // The client has no OCI7 message call: the number is all there is.
+        char head[32];
+        std::snprintf(head, sizeof head, "ORA-%05d", int(errorCode));
+        message = head;
+    }
+    return message;
+}
+
+// ---- logon ----
+
+void TOracleSession::Attach() {
+    auto err = [this] { return static_cast<OCIError*>(errhp); };
+    auto secerr = [this] { return static_cast<OCIError*>(secerrhp); };
+    if (!envhp) {
+        if (ShareOCIEnvironment) {
+            envhp = SharedEnvironment();
+        } else {
+            OCIEnv* env = nullptr;
+            if (HasOCI81 && OCI.OCIEnvCreate)
+                LastOCIError = OCI.OCIEnvCreate(&env, OCI_OBJECT | (FThreadSafe ? OCI_THREADED : 0), nullptr, nullptr,
+                                                nullptr, nullptr, 0, nullptr);
+            else
+                LastOCIError = OCI.OCIEnvInit(&env, FThreadSafe ? OCI_DEFAULT : 8 /* no mutexes */, 0, nullptr);
+            envhp = env;
+        }
+        if (!envhp) throw Exception("Could not create the Oracle client environment");
+        OCI.OCIHandleAlloc(envhp, &svchp, OCI_HTYPE_SVCCTX, 0, nullptr);
+        OCI.OCIHandleAlloc(envhp, &srvhp, OCI_HTYPE_SERVER, 0, nullptr);
+        OCI.OCIHandleAlloc(envhp, &errhp, OCI_HTYPE_ERROR, 0, nullptr);
+        OCI.OCIHandleAlloc(envhp, &secerrhp, OCI_HTYPE_ERROR, 0, nullptr);
+        OCI.OCIHandleAlloc(envhp, &authp, OCI_HTYPE_SESSION, 0, nullptr);
+    }
+    if (FServerAttached) {
+        OCI.OCIServerDetach(static_cast<OCIServer*>(srvhp), secerr(), OCI_DEFAULT);
+        FServerAttached = false;
+    }
+    LastOCIError = OCI.OCIServerAttach(static_cast<OCIServer*>(srvhp), err(),
+                                       reinterpret_cast<const text*>(FLogonDatabase.c_str()),
+                                       sb4(FLogonDatabase.size()), OCI_DEFAULT);
+    if (LastOCIError != OCI_SUCCESS) RaiseOracleError(this, TOracleErrorSource::FromHandle(errhp), this);
+    FServerAttached = true;
+    OCI.OCIAttrSet(svchp, OCI_HTYPE_SVCCTX, srvhp, 0, OCI_ATTR_SERVER, secerr());
+    OCI.OCIAttrSet(svchp, OCI_HTYPE_SVCCTX, authp, 0, OCI_ATTR_SESSION, secerr());
+}
+
+void TOracleSession::ReadServerVersion(bool allowOCI7Fallback) {
+    char buffer[501] = {};
+    OCI.OCIServerVersion(srvhp, static_cast<OCIError*>(errhp), reinterpret_cast<text*>(buffer), 501, OCI_HTYPE_SERVER);
+    buffer[500] = '\0';
+    const std::string v = UpperCase(buffer);
+    FOracle10 = Contains(v, "RELEASE 1");
+    FOracle11 = FOracle10 && !Contains(v, "RELEASE 10");
+    FOracle9 = Contains(v, "ORACLE9") || FOracle10;
+    const bool oci8Capable = Contains(v, "ORACLE8") || Contains(v, "ORACLE9") || Contains(v, "RELEASE 1");
+    if (!allowOCI7Fallback) return;
+    FUseOCI80 = oci8Capable;
+    if (!oci8Capable) {
+        // An older server: the connection made with OCI8 calls is driven through OCI7 calls.
+        std::memset(&FLDA, 0, sizeof FLDA);
+        OCI.OCISvcCtxToLda(static_cast<OCISvcCtx*>(svchp), static_cast<OCIError*>(errhp), &FLDA);
+        FCtxToLda = true;
+    }
+}
+
+void TOracleSession::ConnectOwn() {
+    TConnectStringParts parts;
+    if (ParseConnectString(FLogonUsername, parts)) {
+        FLogonUsername = parts.User;
+        FLogonPassword = parts.Password;
+        if (!parts.Database.empty()) FLogonDatabase = parts.Database;
+        const std::string as = UpperCase(parts.ConnectAs);
+        FConnectAs = as == "SYSDBA" ? caSYSDBA : as == "SYSOPER" ? caSYSOPER : caNormal;
+    }
+    std::string connect = FLogonUsername;
+    if (!FLogonPassword.empty()) connect += "/" + FLogonPassword;
+    if (!FLogonDatabase.empty()) connect += "@" + FLogonDatabase;
+    if (FConnectAs == caSYSDBA) connect += " as SYSDBA";
+    if (FConnectAs == caSYSOPER) connect += " as SYSOPER";
+    std::memset(FHDA, 0, sizeof FHDA);
+    std::memset(&FLDA, 0, 4);
+
+    SessionCursor cursor(Cursor);
+    if (FUseOCI80) {
+        ub4 mode = FConnectAs == caSYSDBA ? OCI_SYSDBA : FConnectAs == caSYSOPER ? OCI_SYSOPER : OCI_DEFAULT;
+        if (StatementsCached()) mode += OCI_STMT_CACHE;
+        Attach();
+        auto* err = static_cast<OCIError*>(errhp);
+        if (!FLogonUsername.empty() || !FLogonPassword.empty()) {
+            OCI.OCIAttrSet(authp, OCI_HTYPE_SESSION, const_cast<char*>(FLogonUsername.c_str()),
+                           ub4(FLogonUsername.size()), OCI_ATTR_USERNAME, err);
+            OCI.OCIAttrSet(authp, OCI_HTYPE_SESSION, const_cast<char*>(FLogonPassword.c_str()),
+                           ub4(FLogonPassword.size()), OCI_ATTR_PASSWORD, err);
+            LastOCIError = OCI.OCISessionBegin(static_cast<OCISvcCtx*>(svchp), err, static_cast<OCISession*>(authp),
+                                               OCI_CRED_RDBMS, mode);
+        } else {
+            LastOCIError = OCI.OCISessionBegin(static_cast<OCISvcCtx*>(svchp), err, static_cast<OCISession*>(authp),
+                                               OCI_CRED_EXT, mode);
+        }
+        if (ReturnCode() == 0) ReadServerVersion(true);
+    } else {
+        if (!OCI.olog && !OCI.orlon)
+            throw Exception("The Oracle client has no OCI7 interface; cannot log on in OCI7 mode");
+        auto* c = reinterpret_cast<text*>(const_cast<char*>(connect.c_str()));
+        if (OCI.olog)
+            OCI.olog(&FLDA, FHDA, c, -1, nullptr, -1, nullptr, -1, OCI_DEFAULT);
+        else
+            OCI.orlon(&FLDA, FHDA, c, -1, nullptr, -1, 0);
+    }
+    const int32_t rc = ReturnCode();
+    if (rc == 28002 || rc == 28011) {
+        EOracleError warning(this, this, ErrorSource());
+        FExpirationMessage = warning.Message();
+        LastOCIError = 0;
+    } else {
+        FExpirationMessage.clear();
+        if (rc != 0) RaiseOracleError(this, ErrorSource(), this);
+    }
+}
+
+void TOracleSession::ConnectExternalSVC() {
+    FUseOCI80 = true;
+    svchp = FExternalSVC;
+    OCIEnv* temporary = nullptr;
+    void* temporaryError = nullptr;
+    OCI.OCIEnvInit(&temporary, OCI_DEFAULT, 0, nullptr);
+    OCI.OCIHandleAlloc(temporary, &temporaryError, OCI_HTYPE_ERROR, 0, nullptr);
+    OCI.OCIAttrGet(svchp, OCI_HTYPE_SVCCTX, &envhp, nullptr, OCI_ATTR_ENV, static_cast<OCIError*>(temporaryError));
+    OCI.OCIHandleFree(temporaryError, OCI_HTYPE_ERROR);
+    OCI.OCIHandleFree(temporary, OCI_HTYPE_ENV);
+    OCI.OCIHandleAlloc(envhp, &errhp, OCI_HTYPE_ERROR, 0, nullptr);
+    OCI.OCIHandleAlloc(envhp, &secerrhp, OCI_HTYPE_ERROR, 0, nullptr);
+    OCI.OCIAttrGet(svchp, OCI_HTYPE_SVCCTX, &srvhp, nullptr, OCI_ATTR_SERVER, static_cast<OCIError*>(errhp));
+    OCI.OCIAttrGet(svchp, OCI_HTYPE_SVCCTX, &authp, nullptr, OCI_ATTR_SESSION, static_cast<OCIError*>(errhp));
+    ReadServerVersion(false);
+}
+
+void TOracleSession::LogOn() {
+    InTransaction = itUnknown;
+    FOracle9 = FOracle10 = FOracle11 = false;
+
+    if (FPooling != spNone && (FConnected || !Shared())) {
+        LogOff();
+        // Connections from a session pool or from the transaction server come with those parts.
+        throw Exception(FPooling == spInternal ? "Session pooling is not available in this build"
+                                               : "Transaction server sessions are not available in this build");
+    }
+
+    DoBeforeLogOn();
+
+    const bool locked = FThreadSafe;
+    if (locked) OCIGlobalLock().Enter();
+    auto finish = [&] {
+        if (locked) OCIGlobalLock().Leave();
+        RestoreCurrentDir();
+        DoAfterLogOn();
         if (OnChange) OnChange(*this);
     };
-    notify();
-    throw Exception("Connecting to a database is not available yet in this build");
+    try {
+        if (FPOLite && !FPOLite35 && OCIDLL.empty()) OCIDLL = "ora73.dll";
+        {
+            SessionCursor cursor(Cursor);
+            EnsureOCILoaded();
+        }
+        LogOff();
+        FUseOCI80 = SessionUsesOCI8(TSessionModeRequest{FPreferences.UseOCI7, FPOLite, FExternalLDA != nullptr, false});
+        FCtxToLda = false;
+        if (!Shared()) {
+            ConnectOwn();
+        } else if (FExternalSVC) {
+            ConnectExternalSVC();
+        }
+        if (StatementsCached()) {
+            ub4 size = ub4(FStatementCacheSize);
+            OCI.OCIAttrSet(svchp, OCI_HTYPE_SVCCTX, &size, 4, OCI_ATTR_STMTCACHESIZE, static_cast<OCIError*>(secerrhp));
+        }
+        FConnected = true;
+        auto queries = Queries.Snapshot();
+        for (auto it = queries.rbegin(); it != queries.rend(); ++it) (*it)->SessionLoggedOn();
+        // The session settings sent to a live connection (AutoCommit, SQLTrace, OptimizerGoal,
+        // IsolationLevel, Edition, Workspace) are applied here once the session's own statement
+        // exists; until then they are kept and not sent.
+    } catch (...) {
+        try {
+            finish();
+        } catch (...) {
+        }
+        throw;
+    }
+    finish();
+}
+
+// ---- logoff ----
+
+void TOracleSession::CloseAttached() {
+    for (TOracleAttachmentList* list : {&Queues, &Queries, &DataSets, &Loaders}) {
+        auto items = list->Snapshot();
+        for (auto it = items.rbegin(); it != items.rend(); ++it) {
+            try {
+                (*it)->SessionClose();
+            } catch (...) {
+            }
+        }
+    }
+}
+
+void TOracleSession::FreeHandles() {
+    if (FUseOCI80 && envhp && OCI.OCIHandleFree) {
+        OCI.OCIHandleFree(srvhp, OCI_HTYPE_SERVER);
+        OCI.OCIHandleFree(svchp, OCI_HTYPE_SVCCTX);
+        OCI.OCIHandleFree(errhp, OCI_HTYPE_ERROR);
+        OCI.OCIHandleFree(secerrhp, OCI_HTYPE_ERROR);
+        OCI.OCIHandleFree(authp, OCI_HTYPE_SESSION);
+        if (envhp != gSharedEnv) OCI.OCIHandleFree(envhp, OCI_HTYPE_ENV);
+        envhp = nullptr;
+        srvhp = svchp = errhp = secerrhp = authp = nullptr;
+    }
 }
 
 void TOracleSession::LogOff() {
-    if (!FConnected) return;
-    FConnected = false;
-    if (!FDestroying && OnChange) OnChange(*this);
+    if (!OCILoaded()) {
+        // The client was unloaded under the session: its handles are gone with it.
+        const bool wasConnected = FConnected;
+        FConnected = FServerAttached = FCtxToLda = false;
+        envhp = errhp = secerrhp = svchp = srvhp = authp = nullptr;
+        FExternalLDA = nullptr;
+        FExternalSVC = nullptr;
+        if (wasConnected && !FDestroyingSession && OnChange) OnChange(*this);
+        return;
+    }
+    if (FConnected) {
+        if (RollbackOnDisconnect && !Shared()) {
+            // Rolled back with the transaction support of the session.
+        }
+        CloseAttached();
+        FConnected = false;
+        FAUDSID.clear();
+        FDateFormatLength = -1;
+
+        const bool locked = FThreadSafe;
+        {
+            SessionCursor cursor(Cursor);
+            if (locked) OCIGlobalLock().Enter();
+            try {
+                if (Shared()) {
+                    FExternalLDA = nullptr;
+                    FExternalSVC = nullptr;
+                    envhp = nullptr;
+                    if (FUseOCI80) {
+                        OCI.OCIHandleFree(errhp, OCI_HTYPE_ERROR);
+                        OCI.OCIHandleFree(secerrhp, OCI_HTYPE_ERROR);
+                    }
+                    errhp = secerrhp = svchp = srvhp = authp = nullptr;
+                } else {
+                    if (FCtxToLda && !FUseOCI80) {
+                        OCISvcCtx* svc = static_cast<OCISvcCtx*>(svchp);
+                        OCI.OCILdaToSvcCtx(&svc, static_cast<OCIError*>(errhp), &FLDA);
+                        svchp = svc;
+                        FUseOCI80 = true;
+                        FCtxToLda = false;
+                    }
+                    if (FUseOCI80) {
+                        LastOCIError = OCI.OCISessionEnd(static_cast<OCISvcCtx*>(svchp), static_cast<OCIError*>(errhp),
+                                                         static_cast<OCISession*>(authp), OCI_DEFAULT);
+                    } else {
+                        OCI.ologof(&FLDA);
+                    }
+                    if (ReturnCode() != 0) RaiseOracleError(this, ErrorSource(), this);
+                }
+            } catch (...) {
+                if (locked) OCIGlobalLock().Leave();
+                throw;
+            }
+            if (locked) OCIGlobalLock().Leave();
+        }
+        if (!FDestroyingSession && OnChange) OnChange(*this);
+    }
+    if (FServerAttached) {
+        FServerAttached = false;
+        LastOCIError = OCI.OCIServerDetach(static_cast<OCIServer*>(srvhp), static_cast<OCIError*>(errhp), OCI_DEFAULT);
+        if (LastOCIError != OCI_SUCCESS) RaiseOracleError(this, TOracleErrorSource::FromHandle(errhp), this);
+    }
+    FreeHandles();
+    for (TOracleSessionClient* client : DataSets.Snapshot()) {
+        try {
+            client->SessionLoggedOff();
+        } catch (...) {
+        }
+    }
+}
+
+// ---- process-wide ----
+
+std::vector<TOracleSession*> OracleSessions() {
+    std::lock_guard<std::mutex> guard(SessionListLock());
+    return SessionList();
+}
+
+void OracleShutdown() {
+    for (TOracleSession* session : OracleSessions()) {
+        try {
+            session->LogOff();
+        } catch (...) {
+        }
+    }
+    if (gSharedEnv && OCILoaded() && OCI.OCIHandleFree) OCI.OCIHandleFree(gSharedEnv, OCI_HTYPE_ENV);
+    gSharedEnv = nullptr;
+    if (OCILoaded()) UnloadOCI();
 }
 
 } // namespace quorvel

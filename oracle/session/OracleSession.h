@@ -3,52 +3,241 @@
 // packages and data sets name a session and run on its connection; the session reports every
 // change of its connection state through OnChange.
 //
-// This first form carries the settings, the callbacks and the connection state that the main
-// window relies on. Logging on needs the client-library binding, which is not wired in yet:
-// LogOn runs its callbacks in their fixed order and then fails with a plain message.
+// The session drives its connection either through the OCI8 handle interface or through the
+// older OCI7 logon data area, logs on and off in a fixed order of client calls and keeps the
+// components attached to it in thread-safe lists, so it can close them at logoff and detach
+// them when it is destroyed.
+#include <atomic>
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
+
+#include "base/Component.h"
+#include "oracle/ci/OCI7.h"
+#include "oracle/ci/OracleCI.h"
+#include "oracle/session/OracleError.h"
 
 namespace quorvel {
 
 enum TConnectAsOption { caNormal, caSYSDBA, caSYSOPER };
+enum TCheckConnectionResult { ccOK, ccError, ccReconnected };
+enum TSessionPoolingOption { spNone, spInternal, spMTS };
+enum TMTSOption { moImplicit, moUniqueServer };
+enum TNullValueOption { nvUnAssigned, nvNull };
+enum TSQLTraceOption { stUnchanged, stTrue, stFalse };
+enum TOptimizerGoalOption { ogUnchanged, ogChoose, ogFirstRows, ogAllRows, ogRule };
+enum TIsolationLevelOption { ilUnchanged, ilReadCommitted, ilSerializable };
+enum TBytesPerCharacterOption { bcAutoDetect, bc1Byte, bc2Bytes, bc3Bytes, bc4Bytes };
+enum TInTransaction { itUnknown, itNo, itYes };
 
-class TOracleSession {
+class TOracleSessionPool;
+
+// A component attached to a session (statement, data set, package, ...). The session calls
+// these while it logs on and off and when it is destroyed.
+class TOracleSessionClient {
+public:
+    virtual ~TOracleSessionClient();
+    // Logoff: close what runs on the connection (statements, data sets that are not detachable).
+    virtual void SessionClose() {}
+    // Logon: re-declare the character sets of string variables.
+    virtual void SessionLoggedOn() {}
+    // After logoff: refresh a detached view.
+    virtual void SessionLoggedOff() {}
+    // The session is being destroyed: forget it (the client's session becomes none).
+    virtual void SessionDetach() = 0;
+};
+
+// A thread-safe list of attached components.
+class TOracleAttachmentList {
+public:
+    void Add(TOracleSessionClient* client);
+    void Remove(TOracleSessionClient* client);
+    bool Contains(TOracleSessionClient* client) const;
+    int Count() const;
+    // A copy taken under the lock, so callbacks may attach and detach while it is walked.
+    std::vector<TOracleSessionClient*> Snapshot() const;
+
+private:
+    mutable std::mutex FLock;
+    std::vector<TOracleSessionClient*> FItems;
+};
+
+// Session preferences; the rest of them comes with character-set handling.
+struct TSessionPreferences {
+    bool UseOCI7 = false;   // drive the connection through OCI7 calls
+};
+
+class TOracleSession : public TComponent, public TOracleSessionState {
 public:
     using TNotifyEvent = std::function<void(TOracleSession& sender)>;
 
-    TOracleSession();
-    ~TOracleSession();
-    TOracleSession(const TOracleSession&) = delete;
-    TOracleSession& operator=(const TOracleSession&) = delete;
+    explicit TOracleSession(TComponent* owner = nullptr);
+    ~TOracleSession() override;
 
-    // Callbacks, fired as the connection state changes.
+    // ---- settings, in their declared order ----
     TNotifyEvent OnChange;      // after every logon attempt and every logoff of a connected session
     TNotifyEvent BeforeLogOn;   // before a logon starts
     TNotifyEvent AfterLogOn;    // after every logon attempt, failed ones included
+    int Cursor = -11;           // screen cursor while the session works; 0 leaves it alone
+    bool DesignConnection = false;
 
     const std::string& LogonUsername() const { return FLogonUsername; }
-    void SetLogonUsername(const std::string& v) { FLogonUsername = v; }
+    void SetLogonUsername(const std::string& v);
     const std::string& LogonPassword() const { return FLogonPassword; }
-    void SetLogonPassword(const std::string& v) { FLogonPassword = v; }
+    void SetLogonPassword(const std::string& v);
     const std::string& LogonDatabase() const { return FLogonDatabase; }
-    void SetLogonDatabase(const std::string& v) { FLogonDatabase = v; }
+    void SetLogonDatabase(const std::string& v);
     TConnectAsOption ConnectAs() const { return FConnectAs; }
     void SetConnectAs(TConnectAsOption v) { FConnectAs = v; }
-
+    bool ThreadSafe() const { return FThreadSafe; }
+    void SetThreadSafe(bool v);   // "Cannot change ThreadSafe property when connected"
+    TSessionPreferences& Preferences() { return FPreferences; }
+    TSessionPoolingOption Pooling() const { return FPooling; }
+    void SetPooling(TSessionPoolingOption v);
+    TOracleSessionPool* Pool() const { return FPool; }
+    void SetPool(TOracleSessionPool* v);   // a pool sets Pooling to spInternal
+    unsigned MTSOptions() const { return FMTSOptions; }   // bits 1 << TMTSOption
+    void SetMTSOptions(unsigned v);
+    bool RollbackOnDisconnect = false;
+    TNullValueOption NullValue = nvUnAssigned;
+    TSQLTraceOption SQLTrace() const { return FSQLTrace; }
+    void SetSQLTrace(TSQLTraceOption v) { FSQLTrace = v; }
+    TOptimizerGoalOption OptimizerGoal() const { return FOptimizerGoal; }
+    void SetOptimizerGoal(TOptimizerGoalOption v) { FOptimizerGoal = v; }
+    TIsolationLevelOption IsolationLevel() const { return FIsolationLevel; }
+    void SetIsolationLevel(TIsolationLevelOption v) { FIsolationLevel = v; }
+    TBytesPerCharacterOption BytesPerCharacter = bcAutoDetect;
+    std::string MessageTable;   // table of constraint messages used by data sets
+    bool Shared() const { return FExternalLDA != nullptr || FExternalSVC != nullptr; }
+    bool StatementCache() const { return FStatementCache; }
+    void SetStatementCache(bool v);
+    int StatementCacheSize() const { return FStatementCacheSize; }
+    void SetStatementCacheSize(int v);
     bool Connected() const { return FConnected; }
     void SetConnected(bool v);   // true logs on, false logs off
 
-    void LogOn();
-    void LogOff();
+    // ---- run-time properties ----
+    Lda_Def* ExternalLDA() const { return FExternalLDA; }
+    void SetExternalLDA(Lda_Def* lda);        // logs on as a shared session (null logs off)
+    void* ExternalSVC() const;                // the service context in use
+    void SetExternalSVC(void* svc);           // logs on as a shared session (null logs off)
+    void* ExternalENV() const { return FConnected ? envhp : nullptr; }
+    void* ExternalSRV() const { return FConnected ? srvhp : nullptr; }
+    void* ExternalAUT() const { return FConnected ? authp : nullptr; }
+    const std::string& ExpirationMessage() const { return FExpirationMessage; }
+    bool AutoCommit() const { return FAutoCommit; }
+    void SetAutoCommit(bool v) { FAutoCommit = v; }
+    bool MTSEnlisted() const { return false; }
+    std::string LastSQL;
+    const std::string& Edition() const { return FEdition; }
+    const std::string& Workspace() const { return FWorkspace; }
+
+    // ---- connection ----
+    void LogOn();    // connects; on a connected session reconnects
+    void LogOff();   // disconnects; when not connected only frees leftover handles
+    // Enter / leave the session lock when ThreadSafe is set; with oci7Only true, only in OCI7 mode.
+    void Acquire(bool oci7Only);
+    void Release(bool oci7Only);
+    TOracleCriticalSection& CriticalSection() { return FCriticalSection; }
+
+    // ---- errors ----
+    // The Oracle error number of the last call, 0 for success.
+    int32_t ReturnCode();
+    // The client's text for an error number.
+    std::string ErrorMessage(int32_t errorCode);
+    // The usual check after an OCI8 call: keeps the status, raises when it means an error.
+    void Check(int32_t status, TComponent* instance = nullptr);
+    // The source the session's errors are read from: errhp in OCI8 mode, the data area's return
+    // code in OCI7 mode.
+    TOracleErrorSource ErrorSource();
+    int32_t LastOCIError = 0;
+
+    // ---- connection state read by the library's statements ----
+    bool UseOCI80() const { return FUseOCI80; }
+    bool CtxToLda() const { return FCtxToLda; }
+    bool Oracle9() const { return FOracle9; }
+    bool Oracle10() const { return FOracle10; }
+    bool Oracle11() const { return FOracle11; }
+    bool POLite() const { return FPOLite; }
+    bool POLite35() const { return FPOLite35; }
+    bool ServerAttached() const { return FServerAttached; }
+    void* EnvHandle() const { return envhp; }
+    void* ErrorHandle() const { return errhp; }
+    void* SecondErrorHandle() const { return secerrhp; }
+    void* ServiceContext() const { return svchp; }
+    Lda_Def* LDA() { return FExternalLDA ? FExternalLDA : &FLDA; }
+    TInTransaction InTransaction = itUnknown;
+
+    // Attachment lists.
+    TOracleAttachmentList Queries, DataSets, Packages, Scripts, Loaders, CustomPackages, Events,
+        LOBLocators, Objects, References, Queues;
+
+    // TOracleSessionState (feature guards)
+    bool SessionConnected() const override { return FConnected; }
+    bool SessionUsesOCI8Calls() const override { return FUseOCI80; }
+
+protected:
+    virtual void DoBeforeLogOn();
+    virtual void DoAfterLogOn();
 
 private:
-    std::string FLogonUsername;
-    std::string FLogonPassword;
-    std::string FLogonDatabase;
+    void Attach();
+    void ConnectOwn();
+    void ConnectExternalSVC();
+    void ReadServerVersion(bool allowOCI7Fallback);
+    bool StatementsCached() const;
+    void FreeHandles();
+    void CloseAttached();
+    void UpdatePOLite();
+
+    std::string FLogonUsername, FLogonPassword, FLogonDatabase;
     TConnectAsOption FConnectAs = caNormal;
+    bool FThreadSafe = false;
+    TSessionPreferences FPreferences;
+    TSessionPoolingOption FPooling = spNone;
+    TOracleSessionPool* FPool = nullptr;
+    unsigned FMTSOptions = (1u << moImplicit) | (1u << moUniqueServer);
+    TSQLTraceOption FSQLTrace = stUnchanged;
+    TOptimizerGoalOption FOptimizerGoal = ogUnchanged;
+    TIsolationLevelOption FIsolationLevel = ilUnchanged;
+    bool FStatementCache = false;
+    int FStatementCacheSize = 20;
     bool FConnected = false;
-    bool FDestroying = false;
+    bool FDestroyingSession = false;
+    bool FAutoCommit = false;
+    std::string FExpirationMessage, FEdition, FWorkspace;
+
+    void* envhp = nullptr;
+    void* errhp = nullptr;
+    void* secerrhp = nullptr;
+    void* svchp = nullptr;
+    void* authp = nullptr;
+    void* srvhp = nullptr;
+    bool FServerAttached = false;
+    Lda_Def FLDA{};
+    unsigned char FHDA[HDA_SIZE]{};
+    Lda_Def* FExternalLDA = nullptr;
+    void* FExternalSVC = nullptr;
+    bool FUseOCI80 = false;
+    bool FCtxToLda = false;
+    bool FOracle9 = false, FOracle10 = false, FOracle11 = false;
+    bool FPOLite = false, FPOLite35 = false;
+    int FDateFormatLength = -1;
+    std::string FAUDSID;
+    TOracleCriticalSection FCriticalSection;
 };
+
+// The sessions of the process, in creation order.
+std::vector<TOracleSession*> OracleSessions();
+// All sessions share one client environment (default true).
+extern bool ShareOCIEnvironment;
+// Called with every new session.
+extern std::function<void(TOracleSession&)> OnSessionCreated;
+// Program shutdown: logs off every session (failures ignored), frees the shared client
+// environment and unloads the client. Runs by itself at program end; may be called earlier.
+void OracleShutdown();
 
 } // namespace quorvel
