@@ -227,7 +227,7 @@ std::string SqlTextToParseBytes(std::string_view text, bool utf8) {
     if (utf8 && AnsiCodePage() != cpUTF8) bytes = Utf16ToUtf8(AnsiToUtf16(text));
     else bytes.assign(text);
     bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
-    if (bytes.empty()) bytes = " ";
+    if (bytes.empty()) bytes.push_back(' ');
     return bytes;
 }
 
