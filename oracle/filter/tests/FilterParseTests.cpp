@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace quorvel;
 using quorvel::test::Utf16;
 using quorvel::test::Utf8;
@@ -11,7 +14,7 @@ using quorvel::test::Utf8;
 namespace {
 
 // Resolves every name to a String literal holding the name, and counts the live nodes it made.
-int gLiveNodes = 0;
+std::atomic<int> gLiveNodes{0};
 class TCountedName : public TExpression {
 public:
     explicit TCountedName(std::u16string name) : FName(std::move(name)) { ++gLiveNodes; }
@@ -256,4 +259,20 @@ TEST(FilterParse, NodeGuardsRefuseWrongOperatorGroups) {
     EXPECT_EQ(message([&] { TBinaryOp(opEq, one(), one()); }), "opEq is not a simple binary operator");
     EXPECT_EQ(message([&] { TBinaryOp(opNot, one(), one()); }), "opNot is not a simple binary operator");
     EXPECT_EQ(message([&] { TRelationalOp(opPlus, one(), one()); }), "opPlus is not relational operator");
+}
+
+TEST(FilterParse, ParsesOnSeveralThreadsKeepTheirOwnOptions) {
+    std::atomic<int> wrong{0};
+    auto work = [&](TFilterOptions options, bool folded) {
+        for (int i = 0; i < 2000; ++i) {
+            auto root = ParseExpression(u"('a' = 'A') OR ([x] = 'y')", options, NameResolver);
+            if (root->CaseInsensitive() != folded) ++wrong;
+        }
+    };
+    std::thread a(work, TFilterOptions{foCaseInsensitive}, true);
+    std::thread b(work, TFilterOptions{}, false);
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(gLiveNodes.load(), 0);
 }
