@@ -93,7 +93,7 @@ void BindSaved(sqlite3_stmt* st, int idx, const SavedValue& v) {
 }
 
 struct UndoEntry {
-    std::string table;           // SQLite table name
+    int64_t obj = 0;             // the table's object id
     int op = 0;                  // SQLITE_INSERT, SQLITE_DELETE, SQLITE_UPDATE
     int64_t rowid = 0;           // the row before (delete/update)
     int64_t newRowid = 0;        // the row after (insert/update)
@@ -114,8 +114,7 @@ struct Transaction {
     SessionImpl* session = nullptr;
     std::vector<UndoEntry> undo;
     std::vector<std::pair<std::string, size_t>> savepoints;
-    std::unordered_set<RowKey, RowKeyHash> locks;
-    std::set<int64_t> lockedTables;
+    std::set<int64_t> lockedTables;                    // tables this transaction holds row locks in
     std::set<int64_t> changedTables;
     std::unordered_set<RowKey, RowKeyHash> dirtyRows;   // rows shown to others as before (materialized)
     size_t materialized = 0;                            // undo entries copied to the before-image tables
@@ -261,7 +260,7 @@ public:
     std::unique_ptr<Statement> Prepare(std::string_view sql) override;
     void Commit() override;
     void Rollback() override;
-    bool InTransaction() const override { return tx_.active && (!tx_.undo.empty() || !tx_.locks.empty()); }
+    bool InTransaction() const override { return tx_.active && (!tx_.undo.empty() || !tx_.lockedTables.empty()); }
     void ChangePassword(std::string_view oldPassword, std::string_view newPassword) override;
     void Interrupt() override {
         if (!inCall_.load()) return;
@@ -1062,7 +1061,7 @@ void DatabaseImpl::PreUpdateHook(void* self, sqlite3* db, int op, const char* db
     Transaction& tx = d->current_->tx_;
     tx.active = true;
     UndoEntry e;
-    e.table = table;
+    e.obj = it->second;
     e.op = op;
     e.rowid = k1;
     e.newRowid = k2;
@@ -1080,7 +1079,6 @@ void DatabaseImpl::PreUpdateHook(void* self, sqlite3* db, int op, const char* db
         RowKey key{it->second, row};
         auto& holder = d->rowLocks_[key];
         if (!holder) holder = &tx;
-        tx.locks.insert(key);
     };
     lock(op == SQLITE_INSERT ? k2 : k1);
     if (op == SQLITE_UPDATE && k2 != k1) lock(k2);
@@ -1098,24 +1096,25 @@ int DatabaseImpl::ProgressHandler(void* self) {
 void DatabaseImpl::ApplyUndo(Transaction& tx, size_t downTo) {
     bool prevCapture = capture_;
     capture_ = false;
-    std::map<std::string, Object*> tables;
-    for (auto& [k, o] : cat_.objects) if (o.type == "TABLE") tables[o.sqlName] = &o;
+    std::map<int64_t, Object*> tables;
+    for (auto& [k, o] : cat_.objects) if (o.type == "TABLE") tables[o.id] = &o;
     for (size_t i = tx.undo.size(); i-- > downTo;) {
         UndoEntry& e = tx.undo[i];
-        auto t = tables.find(e.table);
+        auto t = tables.find(e.obj);
         if (t == tables.end()) continue;
         const Object& o = *t->second;
+        const std::string table = o.sqlName;
         std::string sql;
         if (e.op == SQLITE_INSERT) {
-            sql = "DELETE FROM " + Quote(e.table) + " WHERE rowid = ?1";
+            sql = "DELETE FROM " + Quote(table) + " WHERE rowid = ?1";
         } else if (e.op == SQLITE_DELETE) {
             std::string cols = "rowid", vals = "?1";
             for (size_t c = 0; c < o.cols.size(); ++c) { cols += "," + Quote(o.cols[c].name); vals += ",?" + std::to_string(c + 2); }
-            sql = "INSERT INTO " + Quote(e.table) + " (" + cols + ") VALUES (" + vals + ")";
+            sql = "INSERT INTO " + Quote(table) + " (" + cols + ") VALUES (" + vals + ")";
         } else {
             std::string sets = "rowid = ?1";
             for (size_t c = 0; c < o.cols.size(); ++c) sets += "," + Quote(o.cols[c].name) + " = ?" + std::to_string(c + 2);
-            sql = "UPDATE " + Quote(e.table) + " SET " + sets + " WHERE rowid = ?" + std::to_string(o.cols.size() + 2);
+            sql = "UPDATE " + Quote(table) + " SET " + sets + " WHERE rowid = ?" + std::to_string(o.cols.size() + 2);
         }
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) { sqlite3_finalize(st); continue; }
@@ -1134,11 +1133,12 @@ void DatabaseImpl::ApplyUndo(Transaction& tx, size_t downTo) {
 }
 
 void DatabaseImpl::ReleaseLocks(Transaction& tx) {
-    for (const auto& k : tx.locks) {
-        auto it = rowLocks_.find(k);
-        if (it != rowLocks_.end() && it->second == &tx) rowLocks_.erase(it);
+    if (!tx.lockedTables.empty()) {
+        for (auto it = rowLocks_.begin(); it != rowLocks_.end();) {
+            if (it->second == &tx) it = rowLocks_.erase(it);
+            else ++it;
+        }
     }
-    tx.locks.clear();
     tx.lockedTables.clear();
     lockCv_.notify_all();
 }
@@ -1157,15 +1157,15 @@ bool DatabaseImpl::OthersChanged(const Transaction& reader, int64_t obj) const {
 void DatabaseImpl::SyncDirty() {
     bool prev = capture_;
     capture_ = false;
-    std::map<std::string, const Object*> tables;
-    for (const auto& [k, o] : cat_.objects) if (o.type == "TABLE") tables[o.sqlName] = &o;
+    std::map<int64_t, const Object*> tables;
+    for (const auto& [k, o] : cat_.objects) if (o.type == "TABLE") tables[o.id] = &o;
     for (auto& entry : sessions_) {
         const int sid = entry.first;
         Transaction& tx = entry.second->tx_;
         if (tx.materialized >= tx.undo.size()) continue;
         for (size_t i = tx.materialized; i < tx.undo.size(); ++i) {
             const UndoEntry& e = tx.undo[i];
-            auto t = tables.find(e.table);
+            auto t = tables.find(e.obj);
             if (t == tables.end()) continue;
             const Object& o = *t->second;
             auto dirty = [&](int64_t row) {
@@ -1271,7 +1271,9 @@ void DatabaseImpl::PersistOpenUndo(const Transaction* except) {
                     else if (v.type == SQLITE_FLOAT) { uint64_t u; std::memcpy(&u, &v.d, 8); PutU64(blob, u); }
                     else if (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) { PutU32(blob, static_cast<uint32_t>(v.s.size())); blob += v.s; }
                 }
-                q.Bind(1, e.table).Bind(2, static_cast<int64_t>(e.op)).Bind(3, e.rowid).Bind(4, e.newRowid);
+                std::string table;
+                for (const auto& [k, o] : cat_.objects) if (o.id == e.obj) table = o.sqlName;
+                q.Bind(1, table).Bind(2, static_cast<int64_t>(e.op)).Bind(3, e.rowid).Bind(4, e.newRowid);
                 sqlite3_bind_blob(q.st, 5, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
                 q.Run(db_);
             }
@@ -1286,7 +1288,8 @@ void DatabaseImpl::RecoverUndo() {
         Query q(db_, "SELECT tbl, op, row_id, new_rowid, vals FROM ocs_undo ORDER BY seq");
         while (q.Next()) {
             UndoEntry e;
-            e.table = q.S(0);
+            auto known = objOfSql_.find(q.S(0));
+            e.obj = known == objOfSql_.end() ? -1 : known->second;
             e.op = static_cast<int>(q.I(1));
             e.rowid = q.I(2);
             e.newRowid = q.I(3);
@@ -1324,7 +1327,6 @@ void DatabaseImpl::AcquireRow(Transaction& tx, RowKey key, int waitSeconds, Sess
         auto it = rowLocks_.find(key);
         if (it == rowLocks_.end() || it->second == &tx) {
             rowLocks_[key] = &tx;
-            tx.locks.insert(key);
             tx.lockedTables.insert(key.obj);
             tx.active = true;
             return;
@@ -1546,6 +1548,32 @@ StatementType TypeOf(const sql::Statement& st) {
     }
 }
 
+// The decimal text of a NUMBER(p,s) value with 0 < s <= 9: "123.45", "-.5"; -1 when it does not fit.
+int FixedText(double d, int scale, char* out) {
+    static const double pow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    double scaled = d * pow10[scale];
+    if (!(std::fabs(scaled) < 9e15)) return -1;
+    int64_t v = std::llround(scaled);
+    bool neg = v < 0;
+    uint64_t a = neg ? static_cast<uint64_t>(-v) : static_cast<uint64_t>(v);
+    char digits[24];
+    int n = 0;
+    do { digits[n++] = static_cast<char>('0' + a % 10); a /= 10; } while (a);
+    while (n <= scale) digits[n++] = '0';
+    // digits are reversed: [0, scale) fraction, [scale, n) integer part
+    int frac = 0;
+    while (frac < scale && digits[frac] == '0') ++frac;
+    int p = 0;
+    if (neg) out[p++] = '-';
+    for (int k = n - 1; k >= scale; --k) out[p++] = digits[k];
+    if (frac < scale) {
+        out[p++] = '.';
+        for (int k = scale - 1; k >= frac; --k) out[p++] = digits[k];
+    }
+    out[p] = 0;
+    return p;
+}
+
 class StatementImpl final : public Statement {
 public:
     StatementImpl(SessionImpl& s, std::string text) : s_(s), text_(std::move(text)) {}
@@ -1564,7 +1592,9 @@ public:
         row_.clear();
     }
     uint64_t RowsProcessed() const override { return rows_; }
-    std::string LastRowId() const override { return lastRowId_; }
+    std::string LastRowId() const override {
+        return lastRowNumber_ && tr_.table ? rt::RowIdText(tr_.table->id, lastRowNumber_) : std::string();
+    }
     const std::vector<Value>& OutValues(size_t slot) const override {
         static const std::vector<Value> none;
         return slot < out_.size() ? out_[slot] : none;
@@ -1587,7 +1617,7 @@ private:
     Stmt main_;
     bool open_ = false;
     uint64_t rows_ = 0;
-    std::string lastRowId_;
+    int64_t lastRowNumber_ = 0;
     std::vector<std::vector<Value>> out_;
     std::vector<ValueRef> row_;
     std::vector<std::array<char, 32>> numBuf_;
@@ -1748,7 +1778,7 @@ void StatementImpl::Execute(const BindValues& binds) {
     DatabaseImpl& db = *s_.db_;
     CloseResult();
     rows_ = 0;
-    lastRowId_.clear();
+    lastRowNumber_ = 0;
     startTime_ = db.stmtTime_;
     if (IsSqlDml()) {
         // tables with other transactions' uncommitted changes are read as they were before them
@@ -1834,7 +1864,7 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
         RaiseStep(rc);
     }
     rows_ = static_cast<uint64_t>(sqlite3_changes(db.db_));
-    if (db.lastRowid_ && tr_.table) lastRowId_ = rt::RowIdText(tr_.table->id, db.lastRowid_);
+    lastRowNumber_ = db.lastRowid_;
     sqlite3_reset(st);
     db.rownums_ = nullptr;
 }
@@ -1895,7 +1925,9 @@ bool StatementImpl::Fetch() {
             if (t == OraType::Number) {
                 // exact decimal text for NUMBER, as Oracle would hand it over
                 char* b = numBuf_[i].data();
-                int len = std::snprintf(b, numBuf_[i].size(), "%.15G", v.d);
+                int scale = tr_.columns[i].Scale;
+                int len = scale > 0 && scale <= 9 ? FixedText(v.d, scale, b) : -1;
+                if (len < 0) len = std::snprintf(b, numBuf_[i].size(), "%.15G", v.d);
                 v.kind = ValueRef::Decimal;
                 v.p = b;
                 v.n = static_cast<size_t>(len);

@@ -122,13 +122,16 @@ double JulianFrom7(const unsigned char* in) {
 }
 
 double Now() {
-    auto now = std::chrono::system_clock::now();
-    auto secs = std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
-    // local time, as Oracle's SYSDATE is the server's local time
-    time_t t = static_cast<time_t>(secs);
+    // local time, as Oracle's SYSDATE is the server's local time; converted once a second
+    thread_local time_t lastSecond = 0;
+    thread_local double lastValue = 0;
+    time_t t = time(nullptr);
+    if (t == lastSecond) return lastValue;
     struct tm lt;
     localtime_r(&t, &lt);
-    return JulianFromCivil(lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min, lt.tm_sec);
+    lastSecond = t;
+    lastValue = JulianFromCivil(lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min, lt.tm_sec);
+    return lastValue;
 }
 
 std::string FormatDate(double jd, std::string_view fmt) {
