@@ -120,6 +120,16 @@ TEST_F(Stmt, DescribeOnlyReportsColumns) {
         EXPECT_EQ(prec, w.prec) << w.name;
         EXPECT_EQ(scale, w.scale) << w.name;
         EXPECT_EQ(nullable, w.nullable) << w.name;
+        ub1 form = 9;
+        ub2 csid = 0, charSize = 0;
+        OCIAttrGet(p, OCI_DTYPE_PARAM, &form, nullptr, OCI_ATTR_CHARSET_FORM, err);
+        OCIAttrGet(p, OCI_DTYPE_PARAM, &csid, nullptr, OCI_ATTR_CHARSET_ID, err);
+        OCIAttrGet(p, OCI_DTYPE_PARAM, &charSize, nullptr, OCI_ATTR_CHAR_SIZE, err);
+        EXPECT_EQ(form, w.type == SQLT_CHR ? SQLCS_IMPLICIT : 0) << w.name;
+        if (w.type == SQLT_CHR) {
+            EXPECT_EQ(csid, 873) << w.name;
+            EXPECT_EQ(charSize, 30) << w.name;
+        }
         EXPECT_EQ(OCIDescriptorFree(p, OCI_DTYPE_PARAM), OCI_SUCCESS);
     }
     OCIParam* p = nullptr;
