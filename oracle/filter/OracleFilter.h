@@ -10,6 +10,7 @@
 // read by one thread at a time. Parses keep no shared state.
 #include "base/DateTime.h"
 #include "base/Exception.h"
+#include "base/Set.h"
 
 #include <cstdint>
 #include <functional>
@@ -33,23 +34,9 @@ const char* ExprTypeName(TExprType type);
 // The member name, as messages print it: "opAnd".
 const char* OperatorName(TOperator op);
 
-// The filter options of a data set.
+// The filter options of a data set (the generic data-set framework takes them from here).
 enum TFilterOption { foCaseInsensitive, foNoPartialCompare };
-
-class TFilterOptions {
-public:
-    constexpr TFilterOptions() = default;
-    constexpr TFilterOptions(std::initializer_list<TFilterOption> options) {
-        for (TFilterOption o : options) FBits |= 1u << o;
-    }
-    constexpr bool Contains(TFilterOption o) const { return (FBits >> o) & 1u; }
-    constexpr void Include(TFilterOption o) { FBits |= 1u << o; }
-    constexpr void Exclude(TFilterOption o) { FBits &= ~(1u << o); }
-    constexpr bool operator==(const TFilterOptions&) const = default;
-
-private:
-    unsigned FBits = 0;
-};
+using TFilterOptions = TSet<TFilterOption>;
 
 // Every failure of parsing or evaluating a filter.
 class EExpression : public Exception {
