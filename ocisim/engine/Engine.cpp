@@ -145,6 +145,19 @@ public:
     std::unique_ptr<Session> LogonChangingPassword(std::string_view user, std::string_view oldPassword,
                                                    std::string_view newPassword) override;
     std::string ServerVersion() const override { return version_; }
+    void SetAccountStatus(std::string_view user, std::string_view status) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        std::string name = Upper(std::string(user));
+        if (!cat_.users.count(name)) Fail(1918, "user '" + name + "' does not exist");
+        std::string st(status);
+        if (st != "OPEN" && st != "EXPIRED" && st != "EXPIRED(GRACE)" && st != "LOCKED" && st != "EXPIRED & LOCKED")
+            Fail(922, "missing or invalid option");
+        EnsureTx();
+        Exec("UPDATE ocs_users SET account_status = " + SqlString(st) + " WHERE username = " + SqlString(name));
+        PersistOpenUndo(nullptr);
+        SqliteCommit();
+        LoadCatalog();
+    }
     uint16_t CharsetId() const override { return charset_; }
     uint16_t NCharsetId() const override { return ncharset_; }
 
@@ -1593,7 +1606,7 @@ public:
     }
     uint64_t RowsProcessed() const override { return rows_; }
     std::string LastRowId() const override {
-        return lastRowNumber_ && tr_.table ? rt::RowIdText(tr_.table->id, lastRowNumber_) : std::string();
+        return lastRowNumber_ && lastTable_ ? rt::RowIdText(lastTable_, lastRowNumber_) : std::string();
     }
     const std::vector<Value>& OutValues(size_t slot) const override {
         static const std::vector<Value> none;
@@ -1617,7 +1630,7 @@ private:
     Stmt main_;
     bool open_ = false;
     uint64_t rows_ = 0;
-    int64_t lastRowNumber_ = 0;
+    int64_t lastRowNumber_ = 0, lastTable_ = 0;
     std::vector<std::vector<Value>> out_;
     std::vector<ValueRef> row_;
     std::vector<std::array<char, 32>> numBuf_;
@@ -1865,6 +1878,7 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
     }
     rows_ = static_cast<uint64_t>(sqlite3_changes(db.db_));
     lastRowNumber_ = db.lastRowid_;
+    lastTable_ = tr_.table ? tr_.table->id : 0;
     sqlite3_reset(st);
     db.rownums_ = nullptr;
 }

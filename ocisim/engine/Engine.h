@@ -215,6 +215,11 @@ public:
     virtual std::unique_ptr<Session> LogonChangingPassword(std::string_view user, std::string_view oldPassword,
                                                            std::string_view newPassword) = 0;
 
+    // Test support: puts an account into a state ("OPEN", "EXPIRED", "EXPIRED(GRACE)", "LOCKED")
+    // that a real server reaches through profiles and time (EXPIRED(GRACE): logon succeeds with
+    // the ORA-28002 warning).
+    virtual void SetAccountStatus(std::string_view user, std::string_view status) = 0;
+
     virtual std::string ServerVersion() const = 0;          // "Oracle Database 10g Enterprise Edition Release 10.2.0.1.0 - Production"
     virtual uint16_t CharsetId() const = 0;                 // database character set id (873 AL32UTF8 by default)
     virtual uint16_t NCharsetId() const = 0;                // national character set id (2000 AL16UTF16 by default)

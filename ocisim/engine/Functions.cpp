@@ -503,9 +503,9 @@ std::string RowIdText(int64_t objectId, int64_t rowid) {
     s.reserve(18);
     uint64_t r = static_cast<uint64_t>(rowid);
     Put(s, static_cast<uint64_t>(objectId), 6);
-    Put(s, 1 + ((r >> 54) & 0x3FF), 3);         // file: high bits of the row number
-    Put(s, (r >> 18) & 0xFFFFFFFFFULL, 6);      // block
-    Put(s, r & 0x3FFFF, 3);                     // row in block
+    Put(s, 1 + ((r >> 48) & 0xFFFF), 3);        // file: the high bits of the row number
+    Put(s, (r >> 16) & 0xFFFFFFFFULL, 6);       // block: 32 bits, as OCI7 keeps it
+    Put(s, r & 0xFFFF, 3);                      // row in block: 16 bits
     return s;
 }
 
@@ -521,9 +521,9 @@ bool ParseRowId(std::string_view text, int64_t& objectId, int64_t& rowid) {
             parts[k] = (parts[k] << 6) | static_cast<uint64_t>(v);
         }
     }
-    if (parts[1] == 0) return false;
+    if (parts[1] == 0 || parts[2] > 0xFFFFFFFFULL || parts[3] > 0xFFFF) return false;
     objectId = static_cast<int64_t>(parts[0]);
-    rowid = static_cast<int64_t>(((parts[1] - 1) << 54) | (parts[2] << 18) | parts[3]);
+    rowid = static_cast<int64_t>(((parts[1] - 1) << 48) | (parts[2] << 16) | parts[3]);
     return true;
 }
 

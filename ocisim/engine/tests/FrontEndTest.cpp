@@ -161,7 +161,12 @@ TEST_F(FrontEndTest, UsersPasswordsAndExpiry) {
     } catch (const EngineError& e) {
         EXPECT_EQ(e.Code, 28008);
     }
+    db_->SetAccountStatus("scott", "EXPIRED(GRACE)");
+    auto graced = Logon();
+    ASSERT_NE(graced->LogonWarning(), nullptr);
+    EXPECT_EQ(graced->LogonWarning()->Code, 28002);
     scott_->ChangePassword("TIGER", "LION");
+    EXPECT_EQ(Logon("SCOTT", "LION")->LogonWarning(), nullptr);
     EXPECT_NO_THROW(Logon("SCOTT", "LION"));
     auto sys = db_->Logon("SYS", "CHANGE_ON_INSTALL", ConnectMode::SysDba);
     EXPECT_EQ(sys->UserName(), "SYS");
