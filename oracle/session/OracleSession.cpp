@@ -246,6 +246,51 @@ void TOracleSession::DoAfterLogOn() {
     if (AfterLogOn) AfterLogOn(*this);
 }
 
+// ---- transactions ----
+
+void TOracleSession::Commit() {
+    if (FConnected) InternalCommit();
+}
+
+void TOracleSession::Rollback() {
+    if (FConnected) InternalRollback();
+}
+
+void TOracleSession::InternalCommit() {
+    if (MTSEnlisted()) throw Exception("Cannot commit an MTS Controlled Transaction");
+    Acquire(true);
+    InTransaction = itUnknown;
+    if (FUseOCI80)
+        LastOCIError = OCI.OCITransCommit(static_cast<OCISvcCtx*>(svchp), static_cast<OCIError*>(errhp), OCI_DEFAULT);
+    else
+        OCI.ocom(LDA());
+    if (ReturnCode() != 0) RaiseOracleError(this, ErrorSource(), this);
+    Release(true);
+}
+
+void TOracleSession::InternalRollback() {
+    if (MTSEnlisted()) throw Exception("Cannot rollback an MTS Controlled Transaction");
+    if (!FConnected) return;
+    Acquire(true);
+    InTransaction = itUnknown;
+    if (FUseOCI80)
+        LastOCIError = OCI.OCITransRollback(static_cast<OCISvcCtx*>(svchp), static_cast<OCIError*>(errhp), OCI_DEFAULT);
+    else
+        OCI.orol(LDA());
+    if (ReturnCode() != 0) RaiseOracleError(this, ErrorSource(), this);
+    Release(true);
+}
+
+std::string MessageTableQuery(const std::string& messageTable, const std::string& constraintName) {
+    std::string literal;
+    for (char c : constraintName) {
+        literal += c;
+        if (c == '\'') literal += '\'';
+    }
+    return "select actions, parent_child, error_message from " + messageTable + "\r\nwhere constraint_name = '" +
+           literal + "'\r\norder by actions";
+}
+
 // ---- errors ----
 
 int32_t TOracleSession::ReturnCode() {
@@ -520,7 +565,10 @@ void TOracleSession::LogOff() {
     }
     if (FConnected) {
         if (RollbackOnDisconnect && !Shared()) {
-            // Rolled back with the transaction support of the session.
+            try {
+                Rollback();
+            } catch (...) {
+            }
         }
         CloseAttached();
         FConnected = false;

@@ -31,7 +31,7 @@ enum TSQLTraceOption { stUnchanged, stTrue, stFalse };
 enum TOptimizerGoalOption { ogUnchanged, ogChoose, ogFirstRows, ogAllRows, ogRule };
 enum TIsolationLevelOption { ilUnchanged, ilReadCommitted, ilSerializable };
 enum TBytesPerCharacterOption { bcAutoDetect, bc1Byte, bc2Bytes, bc3Bytes, bc4Bytes };
-enum TInTransaction { itUnknown, itNo, itYes };
+enum TInTransaction { itUnknown, itTrue, itFalse };
 
 class TOracleSessionPool;
 
@@ -143,6 +143,15 @@ public:
     void Release(bool oci7Only);
     TOracleCriticalSection& CriticalSection() { return FCriticalSection; }
 
+    // ---- transactions ----
+    // When connected: commit / roll back the open transaction (nothing when disconnected).
+    void Commit();
+    void Rollback();
+    // The client calls behind them: OCITransCommit / OCITransRollback in OCI8 mode, ocom / orol
+    // in OCI7 mode, with the session lock held in OCI7 mode.
+    void InternalCommit();
+    void InternalRollback();
+
     // ---- errors ----
     // The Oracle error number of the last call, 0 for success.
     int32_t ReturnCode();
@@ -229,6 +238,11 @@ private:
     std::string FAUDSID;
     TOracleCriticalSection FCriticalSection;
 };
+
+// The statement with which a data set reads the application's messages for a violated constraint
+// from the session's MessageTable (columns constraint_name, actions, parent_child,
+// error_message); the constraint name is quoted as an SQL literal.
+std::string MessageTableQuery(const std::string& messageTable, const std::string& constraintName);
 
 // The sessions of the process, in creation order.
 std::vector<TOracleSession*> OracleSessions();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "oracle/session/OracleError.h"
+#include "oracle/session/OracleSession.h"
 #include "platform/Registry.h"
 
 using namespace quorvel;
@@ -78,3 +79,12 @@ TEST_F(WarningsRegistry, StarredAndBadValuesArePassedOverAndReadingStopsAtAGap) 
 }
 
 TEST_F(WarningsRegistry, NoKeyGivesAnEmptyList) { EXPECT_TRUE(ReadOracleWarnings().empty()); }
+
+TEST(MessageTable, TheQueryQuotesTheConstraintName) {
+    EXPECT_EQ(MessageTableQuery("app_messages", "EMP_FK"),
+              "select actions, parent_child, error_message from app_messages\r\n"
+              "where constraint_name = 'EMP_FK'\r\n"
+              "order by actions");
+    EXPECT_EQ(MessageTableQuery("m", "A'B"),
+              "select actions, parent_child, error_message from m\r\nwhere constraint_name = 'A''B'\r\norder by actions");
+}

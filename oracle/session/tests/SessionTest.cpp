@@ -3,7 +3,9 @@
 // Every test has its own database directory and registry hives.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -43,6 +45,7 @@ protected:
     void TearDown() override {
         OracleShutdown();
         ForceOCI7 = false;
+        ShareOCIEnvironment = true;
         MaxErrorMessageLength = 1023;
         OnOracleError = nullptr;
         SetOracleWarnings({});
@@ -558,4 +561,90 @@ TEST_F(SessionTest, ASessionSharesTheConnectionOfAnother) {
     EXPECT_FALSE(onLda.Connected());
     EXPECT_TRUE(oci7.Connected());
     EXPECT_EQ(oci7.ReturnCode(), 0);
+}
+
+TEST_F(SessionTest, CommitKeepsRowsAndRollbackOnDisconnectDropsThem) {
+    TOracleSession session;
+    session.RollbackOnDisconnect = true;
+    session.SetLogonUsername(Scott());
+    session.LogOn();
+    ASSERT_EQ(RunOCI8(session, "create table t (id number primary key)"), OCI_SUCCESS);
+    ASSERT_EQ(RunOCI8(session, "insert into t values (1)"), OCI_SUCCESS);
+    session.Commit();
+    EXPECT_EQ(session.InTransaction, itUnknown);
+    ASSERT_EQ(RunOCI8(session, "insert into t values (2)"), OCI_SUCCESS);
+    session.LogOff();   // rolls back the 2
+
+    session.LogOn();
+    EXPECT_EQ(FailOCI8(session, "insert into t values (1)", nullptr).ErrorCode(), 1);
+    EXPECT_EQ(RunOCI8(session, "insert into t values (2)"), OCI_SUCCESS);
+    session.Rollback();
+    EXPECT_EQ(RunOCI8(session, "insert into t values (2)"), OCI_SUCCESS);
+    session.Rollback();
+
+    // OCI7 mode: ocom and orol on the data area, the session lock taken and given back.
+    TOracleSession oci7;
+    oci7.Preferences().UseOCI7 = true;
+    oci7.SetThreadSafe(true);
+    oci7.SetLogonUsername(Scott());
+    oci7.LogOn();
+    oci7.Commit();
+    oci7.Rollback();
+    EXPECT_EQ(oci7.CriticalSection().Entered(), 0);
+    oci7.LogOff();
+    oci7.Commit();   // nothing when disconnected
+}
+
+TEST_F(SessionTest, ThreadSafeSessionsLogOnAndOffFromSeveralThreads) {
+    // Each session with its own environment as well, in both locking modes.
+    ShareOCIEnvironment = false;
+    for (bool threadSafe : {false, true}) {
+        TOracleSession own;
+        own.SetThreadSafe(threadSafe);
+        own.SetLogonUsername(Scott());
+        own.LogOn();
+        EXPECT_NE(own.EnvHandle(), nullptr);
+        EXPECT_EQ(RunOCI8(own, "select * from dept"), OCI_SUCCESS);
+        own.LogOff();
+    }
+    ShareOCIEnvironment = true;
+
+    // One session stays connected throughout: the stand-in closes a database with its last
+    // session, and a close racing with another thread's first open of it reports ORA-01102.
+    TOracleSession keeper;
+    keeper.SetLogonUsername(Scott());
+    keeper.LogOn();
+
+    constexpr int kThreads = 4;
+    std::vector<std::unique_ptr<TOracleSession>> sessions;
+    for (int i = 0; i < kThreads; ++i) {
+        sessions.push_back(std::make_unique<TOracleSession>());
+        sessions.back()->SetThreadSafe(true);
+        sessions.back()->Preferences().UseOCI7 = (i % 2 == 1);
+        sessions.back()->SetLogonUsername(Scott());
+    }
+    std::atomic<int> failures{0};
+    std::mutex messagesLock;
+    std::vector<std::string> messages;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 3; ++round) {
+                try {
+                    sessions[i]->LogOn();
+                    if (!sessions[i]->Connected()) ++failures;
+                    sessions[i]->Commit();
+                    sessions[i]->LogOff();
+                } catch (const std::exception& e) {
+                    ++failures;
+                    std::lock_guard<std::mutex> guard(messagesLock);
+                    messages.push_back(e.what());
+                }
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(failures.load(), 0) << (messages.empty() ? std::string() : messages.front());
+    EXPECT_EQ(OCIGlobalLock().Entered(), 0);
+    for (auto& s : sessions) EXPECT_EQ(s->CriticalSection().Entered(), 0);
 }
