@@ -1,5 +1,6 @@
 #include "oracle/ci/NetServiceNames.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <mutex>
 #include <set>
 #include <system_error>
+#include <vector>
 
 #include "base/StrUtils.h"
 #include "base/Strings.h"
@@ -217,9 +219,46 @@ public:
             for (const std::string& name : tns_internal::SplitNameList(key)) {
                 const std::string alias = StripDomain(name);
                 if (!alias.empty())
-                    FNames.Add(alias);
+                    FCollected.push_back(alias);
             }
         }
+    }
+
+    // Moves the names collected so far into the list. A sorted list takes one name at a time in
+    // linear time, so the names are sorted here first and merged with the list in one pass; of
+    // names equal but for case the one already listed, else the one met first, is kept.
+    void Flush()
+    {
+        std::vector<std::string> collected = std::move(FCollected);
+        FCollected.clear();
+        if (!FNames.Sorted() || FNames.CaseSensitive() || FNames.Duplicates() != dupIgnore) {
+            for (const std::string& name : collected)
+                FNames.Add(name);
+            return;
+        }
+        const auto less = [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; };
+        std::stable_sort(collected.begin(), collected.end(), less);
+        collected.erase(std::unique(collected.begin(), collected.end(),
+                                    [](const std::string& a, const std::string& b) { return AnsiSameText(a, b); }),
+                        collected.end());
+        std::vector<std::string> merged;
+        merged.reserve(static_cast<std::size_t>(FNames.Count()) + collected.size());
+        std::size_t next = 0;
+        for (int i = 0; i < FNames.Count(); ++i) {
+            const std::string& listed = FNames[i];
+            while (next < collected.size() && less(collected[next], listed))
+                merged.push_back(std::move(collected[next++]));
+            if (next < collected.size() && AnsiSameText(collected[next], listed))
+                ++next;
+            merged.push_back(listed);
+        }
+        while (next < collected.size())
+            merged.push_back(std::move(collected[next++]));
+        FNames.BeginUpdate();
+        FNames.Clear();
+        for (const std::string& name : merged)
+            FNames.Add(name);  // in order: each goes to the end
+        FNames.EndUpdate();
     }
 
 private:
@@ -239,7 +278,21 @@ private:
     const tns_internal::TNSReadOptions& FOptions;
     bool FStripping = false;
     std::set<std::string> FSeen;
+    std::vector<std::string> FCollected;
 };
+
+// Reads with reader and moves what it collected into its list, also when reading fails.
+template <typename Read>
+void ReadAndFlush(Reader& reader, Read read)
+{
+    try {
+        read();
+    } catch (...) {
+        reader.Flush();
+        throw;
+    }
+    reader.Flush();
+}
 
 } // namespace
 
@@ -255,14 +308,16 @@ void PrepareNameList(TStringList& names)
 
 void ReadTNSNamesFile(const std::string& path, TStringList& names, const TNSReadOptions& options)
 {
-    Reader(names, options).File(path, 0);
+    Reader reader(names, options);
+    ReadAndFlush(reader, [&] { reader.File(path, 0); });
 }
 
 void ReadTNSNamesText(std::string_view text, TStringList& names, const TNSReadOptions& options)
 {
     TStringList lines;
     lines.SetText(text);
-    Reader(names, options).Lines(lines, 0);
+    Reader reader(names, options);
+    ReadAndFlush(reader, [&] { reader.Lines(lines, 0); });
 }
 
 std::vector<std::string> SplitNameList(std::string_view key)
