@@ -1627,7 +1627,7 @@ private:
     std::vector<std::string> names_;
     Translated tr_;
     uint64_t trVersion_ = 0;
-    Stmt main_;
+    Stmt main_, second_;
     bool open_ = false;
     uint64_t rows_ = 0;
     int64_t lastRowNumber_ = 0, lastTable_ = 0;
@@ -1639,7 +1639,8 @@ private:
 
     bool IsSqlDml() const {
         using K = sql::Statement;
-        return ast_->kind == K::Select || ast_->kind == K::Insert || ast_->kind == K::Update || ast_->kind == K::Delete;
+        return ast_->kind == K::Select || ast_->kind == K::Insert || ast_->kind == K::Update || ast_->kind == K::Delete ||
+               ast_->kind == K::Merge;
     }
     void Retranslate();
     void BindAll(sqlite3_stmt* st, const std::vector<int>& params, const BindValues& binds);
@@ -1691,6 +1692,12 @@ void StatementImpl::Retranslate() {
                         Fail(4063, "view \"" + o.owner + "\".\"" + o.name + "\" has errors");
         }
         throw EngineError(600, sql::OraMessage(600, "internal error code, arguments: [ocisim], [" + msg + "], [" + tr_.sql + "]"));
+    }
+    second_.Reset();
+    if (!tr_.sql2.empty() && sqlite3_prepare_v2(s_.db_->db_, tr_.sql2.c_str(), -1, &second_.s, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(s_.db_->db_);
+        second_.Reset();
+        throw EngineError(600, sql::OraMessage(600, "internal error code, arguments: [ocisim], [" + msg + "], [" + tr_.sql2 + "]"));
     }
     out_.assign(ph_.size(), {});
 }
@@ -1877,6 +1884,22 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
         RaiseStep(rc);
     }
     rows_ = static_cast<uint64_t>(sqlite3_changes(db.db_));
+    sqlite3_reset(st);
+    if (second_.s) {
+        // MERGE: the unmatched source rows are inserted after the matched ones were updated
+        sqlite3_reset(second_.s);
+        sqlite3_clear_bindings(second_.s);
+        BindAll(second_.s, tr_.bindOfParam2, binds);
+        rc = sqlite3_step(second_.s);
+        if (rc != SQLITE_DONE) {
+            sqlite3_reset(second_.s);
+            db.ApplyUndo(tx, undoMark);   // the whole statement fails
+            db.rownums_ = nullptr;
+            RaiseStep(rc);
+        }
+        rows_ += static_cast<uint64_t>(sqlite3_changes(db.db_));
+        sqlite3_reset(second_.s);
+    }
     lastRowNumber_ = db.lastRowid_;
     lastTable_ = tr_.table ? tr_.table->id : 0;
     sqlite3_reset(st);
@@ -2054,8 +2077,6 @@ void StatementImpl::ExecuteOther(const BindValues& binds, Call& call) {
     }
     case K::PlSql:
     case K::CreatePlSql:
-        Fail(3001, "unimplemented feature");
-    case K::Merge:
         Fail(3001, "unimplemented feature");
     default:
         break;

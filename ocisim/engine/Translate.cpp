@@ -1444,6 +1444,67 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
         tr.out_.sql = sql;
         break;
     }
+    case sql::Statement::Merge: {
+        const Object* t = tr.ResolveObject(st.object, true);
+        tr.out_.table = t;
+        if (st.mergeSets.empty() && st.mergeInsertValues.empty()) Fail(905, "missing keyword");
+        // matched rows: UPDATE ... FROM the source
+        if (!st.mergeSets.empty()) {
+            Scope scope;
+            scope.sources.push_back(TargetSource(*t, st.alias, Quote(t->sqlName)));
+            std::string from = tr.FromItem(*st.using_, scope, nullptr);
+            std::string sets;
+            for (auto& s : st.mergeSets) {
+                const Column* c = FindColumn(*t, s.first[0]);
+                if (!c) Fail(904, "\"" + s.first[0] + "\": invalid identifier");
+                TExpr x = tr.Translate(*s.second, scope);
+                std::string v = x.sql;
+                if (IsDate(c->info) && IsChar(x.t) && !x.isBind) v = "ora_to_date(" + v + ")";
+                sets += (sets.empty() ? "" : ", ") + Quote(c->name) + " = ora_store(" + v + "," + std::to_string(host.RuleFor(*t, *c)) + ")";
+            }
+            std::string on = tr.Translate(*st.mergeOn, scope).sql;
+            tr.out_.sql = "UPDATE " + Quote(t->sqlName) + " SET " + sets + " FROM " + from + " WHERE " + on;
+        }
+        // unmatched source rows: INSERT ... SELECT ... WHERE NOT EXISTS
+        if (!st.mergeInsertValues.empty()) {
+            bool second = !tr.out_.sql.empty();
+            tr.params_ = second ? &tr.out_.bindOfParam2 : &tr.out_.bindOfParam;
+            Scope src;
+            std::string from = tr.FromItem(*st.using_, src, nullptr);
+            std::vector<const Column*> cols;
+            if (st.mergeInsertColumns.empty()) for (const auto& c : t->cols) cols.push_back(&c);
+            for (const auto& n : st.mergeInsertColumns) {
+                const Column* c = FindColumn(*t, n);
+                if (!c) Fail(904, "\"" + n + "\": invalid identifier");
+                cols.push_back(c);
+            }
+            if (cols.size() != st.mergeInsertValues.size()) Fail(cols.size() > st.mergeInsertValues.size() ? 947 : 913,
+                                                                  cols.size() > st.mergeInsertValues.size() ? "not enough values" : "too many values");
+            std::string names, vals;
+            for (size_t k = 0; k < cols.size(); ++k) {
+                TExpr x = tr.Translate(*st.mergeInsertValues[k], src);
+                std::string v = x.sql;
+                if (IsDate(cols[k]->info) && IsChar(x.t) && !x.isBind) v = "ora_to_date(" + v + ")";
+                names += (k ? "," : "") + Quote(cols[k]->name);
+                vals += (k ? "," : "") + std::string("ora_store(") + v + "," + std::to_string(host.RuleFor(*t, *cols[k])) + ")";
+            }
+            for (const auto& c : t->cols) {
+                if (c.defaultText.empty() || std::find(cols.begin(), cols.end(), &c) != cols.end()) continue;
+                names += "," + Quote(c.name);
+                vals += ",ora_store(" + DefaultSql(tr, c) + "," + std::to_string(host.RuleFor(*t, c)) + ")";
+            }
+            Scope probe;
+            probe.sources = src.sources;
+            probe.sources.push_back(TargetSource(*t, st.alias, "tm"));
+            std::string on = tr.Translate(*st.mergeOn, probe).sql;
+            std::string ins = "INSERT INTO " + Quote(t->sqlName) + " (" + names + ") SELECT " + vals + " FROM " + from +
+                              " WHERE NOT EXISTS (SELECT 1 FROM " + Quote(t->sqlName) + " AS tm WHERE " + on + ")";
+            if (second) tr.out_.sql2 = ins;
+            else tr.out_.sql = ins;
+            tr.params_ = &tr.out_.bindOfParam;
+        }
+        break;
+    }
     default:
         Fail(3001, "unimplemented feature");
     }

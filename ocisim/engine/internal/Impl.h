@@ -97,6 +97,8 @@ struct Translated {
     std::string sql;                       // main statement
     std::vector<ColumnInfo> columns;       // select list (queries)
     std::vector<int> bindOfParam;          // SQLite parameter ?k+1 takes bind slot bindOfParam[k]
+    std::string sql2;                      // MERGE: the insert of unmatched rows, run after sql
+    std::vector<int> bindOfParam2;
     // DML
     const Object* table = nullptr;
     std::string lockSql;                   // UPDATE/DELETE: the rowids the statement will touch

@@ -187,6 +187,11 @@ TEST_F(StatementTable, DmlDdlAndConstraints) {
         {"update emp set sal = sal * 2 where deptno = :d", {}, 0, {"#10"}},
         {"select sum(sal) from emp where deptno = 10", {{"17500"}}},
         {"begin null; end;", {}, 3001},
+        {"create table bonus2 (ename varchar2(10) primary key, amount number)", {}},
+        {"insert into bonus2 values ('KING', 1)", {}},
+        {"merge into bonus2 b using (select ename, sal from emp where deptno = 10) e on (b.ename = e.ename) "
+         "when matched then update set b.amount = b.amount + e.sal when not matched then insert (ename, amount) values (e.ename, e.sal / 10)", {}},
+        {"select ename, amount from bonus2 order by ename", {{"CLARK", "490"}, {"KING", "10001"}, {"MILLER", "260"}}},
     });
 }
 
