@@ -12,20 +12,32 @@ std::mutex& RegistryMutex() { static std::mutex m; return m; }
 std::unordered_set<const void*>& Live() { static std::unordered_set<const void*> s; return s; }
 // Freed objects stay allocated for a while with a poisoned magic, so a stale pointer is not
 // immediately reused by a new handle of the same type.
-std::deque<Object*>& Quarantine() { static std::deque<Object*> q; return q; }
+struct QuarantineList {
+    std::deque<Object*> objects;
+    ~QuarantineList();
+};
+bool quarantineGone = false;  // set when the process's statics are being destroyed
+QuarantineList::~QuarantineList() {
+    quarantineGone = true;
+    for (Object* o : objects) delete o;
+    objects.clear();
+}
+std::deque<Object*>& Quarantine() { static QuarantineList q; return q.objects; }
 } // namespace
 
 Object::~Object() = default;
 
 void Register(Object* o) {
+    Quarantine();
     std::lock_guard<std::mutex> g(RegistryMutex());
     Live().insert(o);
 }
 
 void Unregister(Object* o) {
     std::lock_guard<std::mutex> g(RegistryMutex());
-    Live().erase(o);
+    if (Live().erase(o) == 0) return;  // already freed
     o->magic = 0xDEADBEEFu;
+    if (quarantineGone) { delete o; return; }
     Quarantine().push_back(o);
     if (Quarantine().size() > 4096) {
         delete Quarantine().front();

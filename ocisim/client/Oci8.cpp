@@ -102,6 +102,13 @@ void FreeStmtChildren(Stmt* s) {
 }
 
 void DestroyStmt(Stmt* s) {
+    if (!IsLive(s)) return;
+    if (s->inCache && s->svc && IsLive(s->svc)) {
+        // freed while held by a statement cache (the environment goes first): leave the cache
+        auto& cache = s->svc->cache;
+        for (auto it = cache.begin(); it != cache.end(); ++it)
+            if (it->second == s) { cache.erase(it); break; }
+    }
     CloseResult(s);
     FreeStmtChildren(s);
     s->stmt.reset();
@@ -109,8 +116,12 @@ void DestroyStmt(Stmt* s) {
 }
 
 void DropCache(SvcCtx* svc) {
-    for (auto& [k, s] : svc->cache) DestroyStmt(s);
+    auto cache = std::move(svc->cache);
     svc->cache.clear();
+    for (auto& [k, s] : cache) {
+        s->inCache = false;
+        DestroyStmt(s);
+    }
 }
 
 void EndSession(SessionH* sh) {
@@ -922,8 +933,10 @@ OCISIM_EXPORT sword OCIAttrSet(dvoid* trgthndlp, ub4 trghndltyp, dvoid* attribut
             s->cacheSize = v;
             while (s->cache.size() > v) {  // the oldest entries go
                 auto it = s->cache.begin();
-                DestroyStmt(it->second);
+                Stmt* old = it->second;
                 s->cache.erase(it);
+                old->inCache = false;
+                DestroyStmt(old);
             }
             return OCI_SUCCESS;
         }
@@ -1220,8 +1233,10 @@ OCISIM_EXPORT sword OCIStmtRelease(OCIStmt* stmtp, OCIError* errhp, const OraTex
     svc->cache.emplace(k, s);
     while (svc->cache.size() > svc->cacheSize) {
         auto it = svc->cache.begin();
-        DestroyStmt(it->second);
+        Stmt* old = it->second;
         svc->cache.erase(it);
+        old->inCache = false;
+        DestroyStmt(old);
     }
     return OCI_SUCCESS;
 }
