@@ -1589,7 +1589,13 @@ int FixedText(double d, int scale, char* out) {
 
 class StatementImpl final : public Statement {
 public:
-    StatementImpl(SessionImpl& s, std::string text) : s_(s), text_(std::move(text)) {}
+    StatementImpl(SessionImpl& s, std::string text) : s_(s), db_(s.db_), text_(std::move(text)) {}
+    ~StatementImpl() override {
+        // SQLite statements of the shared connection are finalized under the database's lock
+        std::lock_guard<std::mutex> lock(db_->mu_);
+        main_.Reset();
+        second_.Reset();
+    }
 
     StatementType Type() const override { return type_; }
     uint16_t SqlFunctionCode() const override { return fn_; }
@@ -1619,6 +1625,7 @@ public:
 
 private:
     SessionImpl& s_;
+    std::shared_ptr<DatabaseImpl> db_;
     std::string text_;
     std::unique_ptr<sql::Statement> ast_;
     StatementType type_ = StatementType::Unknown;
