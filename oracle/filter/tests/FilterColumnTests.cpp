@@ -74,6 +74,9 @@ TEST_F(FilterColumns, Patterns) {
     EXPECT_EQ(Rows(u"'Jones' = [NAME]"), (R{2, 4}));
     EXPECT_EQ(Rows(u"'Jones' = [NAME]", {foNoPartialCompare}), (R{2}));
     EXPECT_EQ(Rows(u"UPPER([NAME]) = 'SMITH'"), (R{0, 5}));
+    EXPECT_EQ(Rows(u"[NAME] = 'SMITH'", {foCaseInsensitive, foNoPartialCompare}), (R{0, 5}));
+    EXPECT_EQ(Rows(u"[NAME] <> 'SMITH'", {foCaseInsensitive, foNoPartialCompare}), (R{1, 2, 3, 4}));
+    EXPECT_EQ(Rows(u"[NAME] = '*S'", {foCaseInsensitive}), (R{1, 2, 4}));
 }
 
 TEST_F(FilterColumns, CombinedComparisonsNeedParentheses) {
