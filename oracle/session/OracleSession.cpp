@@ -27,7 +27,7 @@ std::vector<TOracleSession*>& SessionList() {
     return list;
 }
 
-void* gSharedEnv = nullptr;
+std::atomic<void*> gSharedEnv{nullptr};
 
 // The shared environment, created once under the global lock.
 void* SharedEnvironment() {
@@ -41,7 +41,7 @@ void* SharedEnvironment() {
             OCI.OCIEnvInit(&env, OCI_DEFAULT, 0, nullptr);
         gSharedEnv = env;
     }
-    void* env = gSharedEnv;
+    void* env = gSharedEnv.load();
     lock.Leave();
     return env;
 }
@@ -348,6 +348,7 @@ void TOracleSession::Attach() {
     auto err = [this] { return static_cast<OCIError*>(errhp); };
     auto secerr = [this] { return static_cast<OCIError*>(secerrhp); };
     if (!envhp) {
+        FOwnEnvironment = !ShareOCIEnvironment;
         if (ShareOCIEnvironment) {
             envhp = SharedEnvironment();
         } else {
@@ -546,7 +547,8 @@ void TOracleSession::FreeHandles() {
         OCI.OCIHandleFree(errhp, OCI_HTYPE_ERROR);
         OCI.OCIHandleFree(secerrhp, OCI_HTYPE_ERROR);
         OCI.OCIHandleFree(authp, OCI_HTYPE_SESSION);
-        if (envhp != gSharedEnv) OCI.OCIHandleFree(envhp, OCI_HTYPE_ENV);
+        if (FOwnEnvironment) OCI.OCIHandleFree(envhp, OCI_HTYPE_ENV);
+        FOwnEnvironment = false;
         envhp = nullptr;
         srvhp = svchp = errhp = secerrhp = authp = nullptr;
     }
@@ -558,6 +560,7 @@ void TOracleSession::LogOff() {
         const bool wasConnected = FConnected;
         FConnected = FServerAttached = FCtxToLda = false;
         envhp = errhp = secerrhp = svchp = srvhp = authp = nullptr;
+        FOwnEnvironment = false;
         FExternalLDA = nullptr;
         FExternalSVC = nullptr;
         if (wasConnected && !FDestroyingSession && OnChange) OnChange(*this);
@@ -641,7 +644,8 @@ void OracleShutdown() {
         } catch (...) {
         }
     }
-    if (gSharedEnv && OCILoaded() && OCI.OCIHandleFree) OCI.OCIHandleFree(gSharedEnv, OCI_HTYPE_ENV);
+    if (void* env = gSharedEnv.exchange(nullptr); env && OCILoaded() && OCI.OCIHandleFree)
+        OCI.OCIHandleFree(env, OCI_HTYPE_ENV);
     gSharedEnv = nullptr;
     if (OCILoaded()) UnloadOCI();
 }

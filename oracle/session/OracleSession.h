@@ -226,6 +226,7 @@ private:
     void* authp = nullptr;
     void* srvhp = nullptr;
     bool FServerAttached = false;
+    bool FOwnEnvironment = false;   // envhp was created for this session, not shared
     Lda_Def FLDA{};
     unsigned char FHDA[HDA_SIZE]{};
     Lda_Def* FExternalLDA = nullptr;

@@ -648,3 +648,23 @@ TEST_F(SessionTest, ThreadSafeSessionsLogOnAndOffFromSeveralThreads) {
     EXPECT_EQ(OCIGlobalLock().Entered(), 0);
     for (auto& s : sessions) EXPECT_EQ(s->CriticalSection().Entered(), 0);
 }
+
+TEST_F(SessionTest, StatementsAreCachedWhenAsked) {
+    TOracleSession session;
+    session.SetStatementCache(true);
+    session.SetLogonUsername(Scott());
+    session.LogOn();
+    EXPECT_TRUE(session.Connected());
+    ub4 size = 0;
+    ASSERT_EQ(OCI.OCIAttrGet(session.ServiceContext(), OCI_HTYPE_SVCCTX, &size, nullptr, OCI_ATTR_STMTCACHESIZE,
+                             static_cast<OCIError*>(session.ErrorHandle())),
+              OCI_SUCCESS);
+    EXPECT_EQ(size, 20u);
+    session.SetStatementCacheSize(5);
+    ASSERT_EQ(OCI.OCIAttrGet(session.ServiceContext(), OCI_HTYPE_SVCCTX, &size, nullptr, OCI_ATTR_STMTCACHESIZE,
+                             static_cast<OCIError*>(session.ErrorHandle())),
+              OCI_SUCCESS);
+    EXPECT_EQ(size, 5u);
+    EXPECT_EQ(session.StatementCacheSize(), 5);
+    EXPECT_EQ(RunOCI8(session, "select * from dept"), OCI_SUCCESS);
+}
