@@ -7,8 +7,14 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${pr
 if(rc)
   message(FATAL_ERROR "install failed: ${rc}")
 endif()
+# A sanitized tree installs sanitized libraries: the consumer must link the same runtime.
+set(flags "")
+if(SANITIZE)
+  set(flags "-fsanitize=${SANITIZE}")
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}/build" -G "${GENERATOR}"
-  "-DCMAKE_PREFIX_PATH=${prefix}" -DCMAKE_BUILD_TYPE=Release RESULT_VARIABLE rc)
+  "-DCMAKE_PREFIX_PATH=${prefix}" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}"
+  "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}" RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "configuring the consumer failed: ${rc}")
 endif()
