@@ -1395,6 +1395,7 @@ std::unique_ptr<Session> DatabaseImpl::Logon(std::string_view userIn, std::strin
         if (it == cat_.users.end() || name == "PUBLIC") Fail(1017, "invalid username/password; logon denied");
         bool external = name.rfind("OPS$", 0) == 0 && userIn.empty();
         if (!external && Upper(it->second.password) != Upper(pw)) Fail(1017, "invalid username/password; logon denied");
+        if (name == "SYS") Fail(28009, "connection as SYS should be as SYSDBA or SYSOPER");
         u = it->second;
         if (u.status.find("LOCKED") != std::string::npos) Fail(28000, "the account is locked");
         if (u.status == "EXPIRED") Fail(28001, "the password has expired");

@@ -1315,6 +1315,7 @@ void Returning(Translator& tr, sql::Statement& st, const Object& t, std::string&
              st.returning.size() > st.returningInto.size() ? "not enough values" : "too many values");
     Scope scope;
     scope.sources.push_back(TargetSource(t, st.alias, ""));
+    tr.allowAggregates_ = false;
     std::string list;
     for (auto& e : st.returning) {
         TExpr x = tr.Translate(*e, scope);

@@ -28,7 +28,9 @@ protected:
                     }
                 }
                 EXPECT_EQ(c.error, 0) << "succeeded";
-                if (c.error == 0) EXPECT_EQ(rows, c.rows);
+                if (c.error == 0) {
+                    EXPECT_EQ(rows, c.rows);
+                }
             } catch (const EngineError& e) {
                 EXPECT_EQ(e.Code, c.error) << e.Text;
             }
@@ -192,6 +194,17 @@ TEST_F(StatementTable, DmlDdlAndConstraints) {
         {"merge into bonus2 b using (select ename, sal from emp where deptno = 10) e on (b.ename = e.ename) "
          "when matched then update set b.amount = b.amount + e.sal when not matched then insert (ename, amount) values (e.ename, e.sal / 10)", {}},
         {"select ename, amount from bonus2 order by ename", {{"CLARK", "490"}, {"KING", "10001"}, {"MILLER", "260"}}},
+        {"create table emp10 as select empno, ename, sal * 2 doubled from emp where deptno = 10", {}},
+        {"select count(*), min(doubled) from emp10", {{"3", "5200"}}},
+        {"insert into emp10 (empno, ename) select empno, ename from emp where deptno = 20", {}},
+        {"alter table emp10 rename column doubled to twice", {}},
+        {"rename emp10 to emp_copy", {}},
+        {"select count(*), count(twice) from emp_copy", {{"8", "3"}}},
+        {"create or replace force view v_broken as select nothing from nowhere", {}, 24344},
+        {"select status from user_objects where object_name = 'V_BROKEN'", {{"INVALID"}}},
+        {"select * from v_broken", {}, 4063},
+        {"select count(*) from emp_copy where rowid = (select max(rowid) from emp_copy)", {{"1"}}},
+        {"delete from emp_copy where ename like '%S%' returning count(*) into :n", {}, 934, {""}},
     });
 }
 
