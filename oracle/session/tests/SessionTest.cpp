@@ -668,3 +668,33 @@ TEST_F(SessionTest, StatementsAreCachedWhenAsked) {
     EXPECT_EQ(session.StatementCacheSize(), 5);
     EXPECT_EQ(RunOCI8(session, "select * from dept"), OCI_SUCCESS);
 }
+
+TEST_F(SessionTest, AClientWithoutOCI7NamesIsNeverCalledThroughThem) {
+    const char* variants = std::getenv("QUORVEL_STANDIN_VARIANTS");
+    const std::string client = variants ? std::string(variants) + "/no-oci7/lib/libclntsh.so" : "";
+    if (client.empty() || !std::filesystem::exists(client)) GTEST_SKIP() << "the no-oci7 build of the stand-in is not there";
+    OCIDLL = client;
+    TOracleSession session;
+    session.SetLogonUsername(Scott());
+    session.LogOn();
+    EXPECT_TRUE(session.UseOCI80());
+    EXPECT_EQ(OCI.oerhms, nullptr);
+    // Without the OCI7 message call the number is all there is.
+    EXPECT_EQ(session.ErrorMessage(942), "ORA-00942");
+    session.LogOff();
+
+    // OCI7 mode cannot log on without the OCI7 names: a plain refusal, after the callbacks.
+    int changes = 0;
+    session.OnChange = [&](TOracleSession&) { ++changes; };
+    session.Preferences().UseOCI7 = true;
+    try {
+        session.LogOn();
+        ADD_FAILURE() << "logged on without OCI7 names";
+    } catch (const EOracleError&) {
+        ADD_FAILURE() << "not a database error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "The Oracle client has no OCI7 interface; cannot log on in OCI7 mode");
+    }
+    EXPECT_FALSE(session.Connected());
+    EXPECT_EQ(changes, 1);
+}
