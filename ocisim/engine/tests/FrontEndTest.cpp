@@ -1,5 +1,6 @@
 // Parse errors with their offsets, bind placeholders, statement types and describe details.
 #include "ocisim/engine/tests/EngineTestSupport.h"
+#include "ocisim/engine/internal/Runtime.h"
 
 #include <filesystem>
 
@@ -83,7 +84,8 @@ TEST_F(FrontEndTest, DescribeReportsCharacterSetsAndSizes) {
     EXPECT_EQ(n->Columns()[1].CharsetForm, 2);
     EXPECT_EQ(n->Columns()[0].Name, "LENGTHB(NCHR(20))");
     Exec(*scott_, "create table w (a varchar2(10 char), b nvarchar2(5), c char(3), d raw(4), e number(*, 2), f float)");
-    const auto& w = scott_->Prepare("select * from w")->Columns();
+    auto all = scott_->Prepare("select * from w");
+    const auto& w = all->Columns();
     EXPECT_EQ(w[0].ByteSize, 40u);
     EXPECT_EQ(w[0].CharSize, 10u);
     EXPECT_TRUE(w[0].CharUsed);
@@ -107,6 +109,23 @@ TEST_F(FrontEndTest, DescribeReportsCharacterSetsAndSizes) {
     EXPECT_EQ(Query(*scott_, "select to_char(to_date('10-1-1999 10:10:10', 'dd-mm-yyyy hh24:mi:ss')) from dual"), (Rows{{"1999-01-10 10:10:10"}}));
     EXPECT_EQ(scott_->NlsDateFormat(), "YYYY-MM-DD HH24:MI:SS");
     EXPECT_EQ(ErrorOf(*scott_, "alter session set nls_nonsense = 1"), 2248);
+}
+
+TEST(RowIds, TextRoundTripsWithSixteenBitRowsAndThirtyTwoBitBlocks) {
+    for (int64_t row : {int64_t{1}, int64_t{65535}, int64_t{65536}, int64_t{1} << 40, (int64_t{1} << 50) + 7}) {
+        std::string text = rt::RowIdText(51234, row);
+        ASSERT_EQ(text.size(), 18u);
+        int64_t obj = 0, back = 0;
+        ASSERT_TRUE(rt::ParseRowId(text, obj, back)) << text;
+        EXPECT_EQ(obj, 51234);
+        EXPECT_EQ(back, row);
+        // the row-in-block part (last three digits) stays below 65536
+        int64_t o2, r2;
+        std::string tooBig = text.substr(0, 15) + "///";
+        EXPECT_FALSE(rt::ParseRowId(tooBig, o2, r2));
+    }
+    int64_t o, r;
+    EXPECT_FALSE(rt::ParseRowId("not a rowid", o, r));
 }
 
 TEST(Settings, SingleByteDatabaseAndOldServerVersion) {
