@@ -1480,7 +1480,8 @@ OCISIM_EXPORT sword OCIBreak(dvoid* hndlp, OCIError* errhp) {
     } else {
         return OCI_INVALID_HANDLE;
     }
-    if (!target) return OCI_SUCCESS;  // nothing to interrupt
+    // a break that finds no call running is discarded, as Oracle does
+    if (!target || !srv || srv->running.load() != target) return OCI_SUCCESS;
     target->Interrupt();
     return OCI_SUCCESS;
 }

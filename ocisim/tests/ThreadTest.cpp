@@ -68,3 +68,14 @@ TEST_F(Threads, ConcurrentSessionsAndBreak) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Threads, BreakWithNothingRunningIsDiscarded) {
+    EXPECT_EQ(OCIBreak(svc, err), OCI_SUCCESS);
+    EXPECT_EQ(Scalar("select 1 from dual"), "1");
+    EXPECT_EQ(OCIBreak(nullptr, err), OCI_INVALID_HANDLE);
+    EXPECT_EQ(OCIBreak(err, err), OCI_INVALID_HANDLE);
+}
+
+} // namespace
