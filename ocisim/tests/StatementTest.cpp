@@ -487,3 +487,37 @@ TEST_F(Stmt, ExternalTypesRoundTrip) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Stmt, RowidDescriptorsAndExecuteWithFetch) {
+    Fill(3);
+    // defines made before the execution receive the first rows of a query executed with iters
+    OCIStmt* st = Prepare("select rowid, id from t where id = 2");
+    OCIRowid* rid = nullptr;
+    ASSERT_EQ(OCIDescriptorAlloc(env, (void**)&rid, OCI_DTYPE_ROWID, 0, nullptr), OCI_SUCCESS);
+    sb4 id = 0;
+    OCIDefine* d = nullptr;
+    ASSERT_EQ(OCIDefineByPos(st, &d, err, 1, &rid, sizeof rid, SQLT_RDD, nullptr, nullptr, nullptr, 0), OCI_SUCCESS);
+    ASSERT_EQ(OCIDefineByPos(st, &d, err, 2, &id, 4, SQLT_INT, nullptr, nullptr, nullptr, 0), OCI_SUCCESS);
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(err);
+    EXPECT_EQ(id, 2);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    // the descriptor binds back into a lookup by rowid
+    st = Prepare("select id from t where rowid = :r");
+    OCIBind* b = nullptr;
+    ASSERT_EQ(OCIBindByName(st, &b, err, (const OraText*)":r", -1, &rid, sizeof rid, SQLT_RDD, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_SUCCESS);
+    id = 0;
+    ASSERT_EQ(OCIDefineByPos(st, &d, err, 1, &id, 4, SQLT_INT, nullptr, nullptr, nullptr, 0), OCI_SUCCESS);
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(err);
+    EXPECT_EQ(id, 2);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    // a query without rows executed with iters answers no data
+    st = Prepare("select id from t where id < 0");
+    ASSERT_EQ(OCIDefineByPos(st, &d, err, 1, &id, 4, SQLT_INT, nullptr, nullptr, nullptr, 0), OCI_SUCCESS);
+    EXPECT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_NO_DATA);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    OCIDescriptorFree(rid, OCI_DTYPE_ROWID);
+}
+
+} // namespace
