@@ -2,6 +2,7 @@
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1
 #include "ocisim/engine/Engine.h"
 #include "ocisim/engine/internal/Impl.h"
+#include "ocisim/engine/internal/PlSql.h"
 
 #include <sqlite3.h>
 
@@ -25,6 +26,7 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -145,19 +147,7 @@ public:
     std::unique_ptr<Session> LogonChangingPassword(std::string_view user, std::string_view oldPassword,
                                                    std::string_view newPassword) override;
     std::string ServerVersion() const override { return version_; }
-    void SetAccountStatus(std::string_view user, std::string_view status) override {
-        std::lock_guard<std::mutex> lock(mu_);
-        std::string name = Upper(std::string(user));
-        if (!cat_.users.count(name)) Fail(1918, "user '" + name + "' does not exist");
-        std::string st(status);
-        if (st != "OPEN" && st != "EXPIRED" && st != "EXPIRED(GRACE)" && st != "LOCKED" && st != "EXPIRED & LOCKED")
-            Fail(922, "missing or invalid option");
-        EnsureTx();
-        Exec("UPDATE ocs_users SET account_status = " + SqlString(st) + " WHERE username = " + SqlString(name));
-        PersistOpenUndo(nullptr);
-        SqliteCommit();
-        LoadCatalog();
-    }
+    void SetAccountStatus(std::string_view user, std::string_view status) override;
     uint16_t CharsetId() const override { return charset_; }
     uint16_t NCharsetId() const override { return ncharset_; }
 
@@ -176,6 +166,7 @@ public:
 
     // used by sessions and statements (always under mu_)
     std::mutex mu_;
+    std::atomic<std::thread::id> owner_{};      // the thread holding mu_ (calls nest inside PL/SQL)
     std::condition_variable lockCv_;
     sqlite3* db_ = nullptr;
     Catalog cat_;
@@ -249,6 +240,40 @@ public:
     std::string version_ = kDefaultVersion;
     uint16_t charset_ = 873, ncharset_ = 2000;
 };
+
+// The database lock, taken once per thread: calls made by PL/SQL inside a call do not take it again.
+class DbLock {
+public:
+    explicit DbLock(DatabaseImpl& d) : d_(d) {
+        if (d.owner_.load() == std::this_thread::get_id()) return;
+        lock_ = std::unique_lock<std::mutex>(d.mu_);
+        d.owner_ = std::this_thread::get_id();
+    }
+    ~DbLock() {
+        if (lock_.owns_lock()) d_.owner_ = std::thread::id();
+    }
+    DbLock(const DbLock&) = delete;
+    DbLock& operator=(const DbLock&) = delete;
+    std::unique_lock<std::mutex>* Outer() { return lock_.owns_lock() ? &lock_ : nullptr; }
+
+private:
+    DatabaseImpl& d_;
+    std::unique_lock<std::mutex> lock_;
+};
+
+void DatabaseImpl::SetAccountStatus(std::string_view user, std::string_view status) {
+    DbLock lock(*this);
+    std::string name = Upper(std::string(user));
+    if (!cat_.users.count(name)) Fail(1918, "user '" + name + "' does not exist");
+    std::string st(status);
+    if (st != "OPEN" && st != "EXPIRED" && st != "EXPIRED(GRACE)" && st != "LOCKED" && st != "EXPIRED & LOCKED")
+        Fail(922, "missing or invalid option");
+    EnsureTx();
+    Exec("UPDATE ocs_users SET account_status = " + SqlString(st) + " WHERE username = " + SqlString(name));
+    PersistOpenUndo(nullptr);
+    SqliteCommit();
+    LoadCatalog();
+}
 
 namespace {
 std::mutex g_registryMutex;
@@ -327,7 +352,7 @@ public:
 // Everything a call does on the database happens inside one of these.
 class Call {
 public:
-    explicit Call(SessionImpl& s, bool readOnly = false) : s_(s), lock_(s.db_->mu_) {
+    explicit Call(SessionImpl& s, bool readOnly = false) : s_(s), lock_(*s.db_) {
         if (s.killed_) Fail(28, "your session has been killed");
         s.inCall_ = true;
         s.interrupted_ = false;
@@ -341,11 +366,11 @@ public:
         s_.inCall_ = false;
         s_.interrupted_ = false;
     }
-    std::unique_lock<std::mutex>& Lock() { return lock_; }
+    std::unique_lock<std::mutex>* Lock() { return lock_.Outer(); }
 
 private:
     SessionImpl& s_;
-    std::unique_lock<std::mutex> lock_;
+    DbLock lock_;
     SessionImpl* prev_ = nullptr;
 };
 
@@ -1349,10 +1374,10 @@ void DatabaseImpl::AcquireRow(Transaction& tx, RowKey key, int waitSeconds, Sess
         for (Transaction* t = holder; t; t = t->waitingFor)
             if (t == &tx) Fail(60, "deadlock detected while waiting for resource");
         tx.waitingFor = holder;
-        SessionImpl* prevCurrent = current_;
+        owner_ = std::thread::id();
         if (waitSeconds < 0) lockCv_.wait_for(*t_callLock, std::chrono::milliseconds(200));
         else lockCv_.wait_until(*t_callLock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(200)));
-        current_ = prevCurrent;
+        owner_ = std::this_thread::get_id();
         current_ = &s;
         tx.waitingFor = nullptr;
         if (s.killed_) Fail(28, "your session has been killed");
@@ -1374,7 +1399,7 @@ std::string OsUser() {
 }
 
 std::unique_ptr<Session> DatabaseImpl::Logon(std::string_view userIn, std::string_view password, ConnectMode mode) {
-    std::unique_lock<std::mutex> lock(mu_);
+    DbLock lock(*this);
     std::string name(userIn);
     bool quoted = name.size() >= 2 && name.front() == '"' && name.back() == '"';
     name = quoted ? name.substr(1, name.size() - 2) : Upper(name);
@@ -1418,7 +1443,7 @@ std::unique_ptr<Session> DatabaseImpl::Logon(std::string_view userIn, std::strin
 
 std::unique_ptr<Session> DatabaseImpl::LogonChangingPassword(std::string_view userIn, std::string_view oldPassword, std::string_view newPassword) {
     {
-        std::unique_lock<std::mutex> lock(mu_);
+        DbLock lock(*this);
         std::string name = Upper(std::string(userIn));
         auto it = cat_.users.find(name);
         if (it == cat_.users.end() || Upper(it->second.password) != Upper(std::string(oldPassword)))
@@ -1440,7 +1465,7 @@ namespace {
 
 SessionImpl::~SessionImpl() {
     if (!db_) return;   // the bootstrap session
-    std::unique_lock<std::mutex> lock(db_->mu_);
+    DbLock lock(*db_);
     SessionImpl* prev = db_->current_;
     db_->current_ = this;
     // a session that ends without COMMIT loses its uncommitted work
@@ -1593,7 +1618,7 @@ public:
     StatementImpl(SessionImpl& s, std::string text) : s_(s), db_(s.db_), text_(std::move(text)) {}
     ~StatementImpl() override {
         // SQLite statements of the shared connection are finalized under the database's lock
-        std::lock_guard<std::mutex> lock(db_->mu_);
+        DbLock lock(*db_);
         main_.Reset();
         second_.Reset();
     }
@@ -1620,7 +1645,7 @@ public:
         return slot < out_.size() ? out_[slot] : none;
     }
     std::unique_ptr<Statement> TakeCursor(size_t) override { return nullptr; }
-    bool CompiledWithErrors() const override { return false; }
+    bool CompiledWithErrors() const override { return compiledWithErrors_; }
 
     void PrepareText();
 
@@ -1639,6 +1664,7 @@ private:
     bool open_ = false;
     uint64_t rows_ = 0;
     int64_t lastRowNumber_ = 0, lastTable_ = 0;
+    bool compiledWithErrors_ = false;
     std::vector<std::vector<Value>> out_;
     std::vector<ValueRef> row_;
     std::vector<std::array<char, 32>> numBuf_;
@@ -1672,7 +1698,7 @@ void StatementImpl::PrepareText() {
         for (const auto& p : ph_) names_.push_back(p.Name);
     }
     if (IsSqlDml()) {
-        std::lock_guard<std::mutex> lock(s_.db_->mu_);
+        DbLock lock(*s_.db_);
         if (s_.killed_) Fail(28, "your session has been killed");
         Retranslate();
     }
@@ -1802,11 +1828,13 @@ Value StatementImpl::ToValue(sqlite3_stmt* st, int i, const ColumnInfo& t) {
 void StatementImpl::Execute(const BindValues& binds) {
     bool query = ast_->kind == sql::Statement::Select;
     Call call(s_, query && !tr_.forUpdate);
-    t_callLock = &call.Lock();
+    if (call.Lock()) t_callLock = call.Lock();
     DatabaseImpl& db = *s_.db_;
     CloseResult();
     rows_ = 0;
     lastRowNumber_ = 0;
+    compiledWithErrors_ = false;
+    if (out_.size() != names_.size()) out_.assign(names_.size(), {});
     startTime_ = db.stmtTime_;
     if (IsSqlDml()) {
         // tables with other transactions' uncommitted changes are read as they were before them
@@ -1917,7 +1945,7 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
 bool StatementImpl::Fetch() {
     if (!open_) Fail(1002, "fetch out of sequence");
     DatabaseImpl& db = *s_.db_;
-    std::unique_lock<std::mutex> lock(db.mu_);
+    DbLock lock(db);
     if (s_.killed_) Fail(28, "your session has been killed");
     SessionImpl* prev = db.current_;
     db.current_ = &s_;
@@ -2084,8 +2112,24 @@ void StatementImpl::ExecuteOther(const BindValues& binds, Call& call) {
         return;
     }
     case K::PlSql:
-    case K::CreatePlSql:
-        Fail(3001, "unimplemented feature");
+    case K::CreatePlSql: {
+        PlSqlEngine* pl = GetPlSqlEngine();
+        if (!pl) Fail(3001, "unimplemented feature");
+        if (st.kind == K::CreatePlSql) db.EndTransaction(s_.tx_, true);
+        class Runner final : public SqlRunner {
+        public:
+            explicit Runner(SessionImpl& s) : s_(s) {}
+            std::unique_ptr<Statement> PrepareSql(std::string_view text) override { return s_.Prepare(text); }
+            const std::string& UserName() const override { return s_.user_; }
+            const std::string& SchemaName() const override { return s_.schema_; }
+        private:
+            SessionImpl& s_;
+        } runner(s_);
+        PlSqlResult r = pl->Execute(st, text_, names_, binds, runner);
+        for (size_t k = 0; k < r.outValues.size() && k < out_.size(); ++k) out_[k] = std::move(r.outValues[k]);
+        compiledWithErrors_ = r.compiledWithErrors;
+        return;
+    }
     default:
         break;
     }
@@ -3299,6 +3343,12 @@ void DatabaseImpl::RunDdl(SessionImpl& s, sql::Statement& st, std::string_view t
     LoadCatalog();
     capture_ = prev;
 }
+
+namespace {
+std::atomic<PlSqlEngine*> g_plsql{nullptr};
+}
+void SetPlSqlEngine(PlSqlEngine* engine) { g_plsql = engine; }
+PlSqlEngine* GetPlSqlEngine() { return g_plsql.load(); }
 
 } // namespace eng
 

@@ -1,5 +1,6 @@
 // Parse errors with their offsets, bind placeholders, statement types and describe details.
 #include "ocisim/engine/tests/EngineTestSupport.h"
+#include "ocisim/engine/internal/PlSql.h"
 #include "ocisim/engine/internal/Runtime.h"
 
 #include <filesystem>
@@ -109,6 +110,36 @@ TEST_F(FrontEndTest, DescribeReportsCharacterSetsAndSizes) {
     EXPECT_EQ(Query(*scott_, "select to_char(to_date('10-1-1999 10:10:10', 'dd-mm-yyyy hh24:mi:ss')) from dual"), (Rows{{"1999-01-10 10:10:10"}}));
     EXPECT_EQ(scott_->NlsDateFormat(), "YYYY-MM-DD HH24:MI:SS");
     EXPECT_EQ(ErrorOf(*scott_, "alter session set nls_nonsense = 1"), 2248);
+}
+
+// A stand-in interpreter: every block counts the rows of EMP through the SQL side.
+class CountingInterpreter final : public eng::PlSqlEngine {
+public:
+    eng::PlSqlResult Execute(const sql::Statement&, std::string_view, const std::vector<std::string>& names,
+                             const BindValues&, eng::SqlRunner& sql) override {
+        auto st = sql.PrepareSql("select count(*) from emp");
+        st->Execute(BindValues{});
+        EXPECT_TRUE(st->Fetch());
+        eng::PlSqlResult r;
+        r.outValues.resize(names.size());
+        if (!names.empty()) r.outValues[0].push_back(Value::From(st->Column(0)));
+        sql.PrepareSql("update emp set comm = 1 where empno = 7369")->Execute(BindValues{});
+        return r;
+    }
+};
+
+TEST_F(FrontEndTest, BlocksGoToTheRegisteredInterpreterWhichRunsSqlInTheSession) {
+    CountingInterpreter interpreter;
+    eng::SetPlSqlEngine(&interpreter);
+    auto block = scott_->Prepare("begin :n := 0; end;");
+    block->Execute(Binds({""}));
+    eng::SetPlSqlEngine(nullptr);
+    ASSERT_EQ(block->OutValues(0).size(), 1u);
+    EXPECT_EQ(Show(block->OutValues(0)[0].Ref()), "14");
+    EXPECT_TRUE(scott_->InTransaction());
+    scott_->Rollback();
+    EXPECT_EQ(Query(*scott_, "select comm from emp where empno = 7369"), (Rows{{"NULL"}}));
+    EXPECT_EQ(ErrorOf(*scott_, "begin null; end;"), 3001);
 }
 
 TEST(RowIds, TextRoundTripsWithSixteenBitRowsAndThirtyTwoBitBlocks) {
