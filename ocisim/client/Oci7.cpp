@@ -408,7 +408,9 @@ OCISIM_EXPORT sword obreak(Lda_Def* lda) {
     // must not touch the data area the running call writes: only the session is interrupted
     Lda7* l = FindLda(lda);
     if (!l) return 1012;
-    if (Session* s = SessionOf(l->svc)) s->Interrupt();
+    Session* s = SessionOf(l->svc);
+    Server* srv = l->svc->server && IsLive(l->svc->server) ? l->svc->server : nullptr;
+    if (s && srv && srv->running.load() == s) s->Interrupt();  // a break with nothing running is discarded
     return 0;
 }
 

@@ -79,3 +79,43 @@ TEST_F(Threads, BreakWithNothingRunningIsDiscarded) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Threads, Oci7BreakInterruptsTheRunningCursor) {
+    ASSERT_EQ(Exec("create table b (n number)"), OCI_SUCCESS) << ErrText(err);
+    OCIStmt* st = Prepare("insert into b values (:n)");
+    sb4 values[200];
+    for (int i = 0; i < 200; ++i) values[i] = i;
+    OCIBind* bind = nullptr;
+    OCIBindByPos(st, &bind, err, 1, values, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 200, 0, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS), OCI_SUCCESS) << ErrText(err);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+
+    Lda_Def lda;
+    ub1 hda[HDA_SIZE] = {0};
+    std::string uid = "scott/tiger@" + dir;
+    ASSERT_EQ(orlon(&lda, hda, (OraText*)uid.c_str(), -1, nullptr, -1, 0), 0);
+    EXPECT_EQ(obreak(&lda), 0);  // nothing running: discarded
+    Cda_Def cda;
+    ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+    ASSERT_EQ(oparse(&cda, (OraText*)"select count(*) from b w, b x, b y, b z", -1, 0, 2), 0) << cda.rc;
+    sb4 count = 0;
+    ASSERT_EQ(odefin(&cda, 1, (ub1*)&count, 4, SQLT_INT, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+    std::atomic<bool> started{false};
+    sword rc = 0;
+    std::thread runner([&] {
+        started = true;
+        rc = oexfet(&cda, 1, 0, 0);
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(obreak(&lda), 0);
+    runner.join();
+    EXPECT_EQ(rc, 1013);
+    EXPECT_EQ(cda.rc, 1013);
+    oclose(&cda);
+    ologof(&lda);
+}
+
+} // namespace
