@@ -481,9 +481,11 @@ TExpr Translator::Translate(Expr& e, Scope& scope) {
         return r;
     }
     case Expr::Subquery: {
-        QueryResult q = Query(*e.query, &scope, false, false);
+        QueryResult q = Query(*e.query, &scope, false, true);
         if (q.types.size() != 1) Fail(913, "too many values", static_cast<int>(e.offset));
-        r.sql = "(" + q.sql + ")";
+        // a scalar subquery gives one row or none; a second row is an error, not ignored
+        r.sql = "(SELECT CASE WHEN count(*) > 1 THEN ora_raise('ORA-01427: single-row subquery returns more than one row') "
+                "ELSE max(\"c1\") END FROM (SELECT * FROM (" + q.sql + ") LIMIT 2))";
         r.t = q.types[0];
         r.t.Nullable = true;
         return r;

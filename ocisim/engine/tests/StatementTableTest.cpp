@@ -134,6 +134,9 @@ TEST_F(StatementTable, QueriesOnTheDemoSchema) {
         {"select seq_nothere.nextval from dual", {}, 2289},
         {"select * from emp where empno = :1", {}, 1008},
         {"select deptno from dept union select ename, job from emp", {}, 1789},
+        {"select (select ename from emp where deptno = 10) from dual", {}, 1427},
+        {"select (select ename from emp where empno = -1) from dual", {{"NULL"}}},
+        {"select dname, (select count(*) from emp e where e.deptno = d.deptno) n from dept d order by 1", {{"ACCOUNTING", "3"}, {"OPERATIONS", "0"}, {"RESEARCH", "5"}, {"SALES", "6"}}},
         {"select to_date('31-02-2004', 'DD-MM-YYYY') from dual", {}, 1839},
     });
 }
