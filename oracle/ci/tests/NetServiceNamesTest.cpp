@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/Exception.h"
@@ -314,6 +316,31 @@ TEST_F(NetServiceNamesTest, NoClientMeansNoList)
     // Once a client is there the list appears.
     MakeHome("full");
     EXPECT_EQ(Listed(), Names{"SALES"});
+}
+
+TEST_F(NetServiceNamesTest, CopiesStayWholeWhileAnotherThreadUnloads)
+{
+    MakeHome("full");
+    std::string text;
+    for (int i = 0; i < 200; ++i)
+        text += "N" + std::to_string(i) + " = (DESCRIPTION = (SID = n))\n";
+    MakeFile("home/network/admin/tnsnames.ora", text);
+    std::atomic<int> bad{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            TStringList copy;
+            for (int i = 0; i < 100; ++i)
+                if (!CopyTNSNames(copy) || copy.Count() != 200)
+                    ++bad;
+        });
+    threads.emplace_back([] {
+        for (int i = 0; i < 30; ++i)
+            UnloadOCI();
+    });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(bad.load(), 0);
 }
 
 TEST_F(NetServiceNamesTest, StandInHomeListsItsDatabase)
