@@ -1372,7 +1372,7 @@ OCISIM_EXPORT sword OCIDefineByPos(OCIStmt* stmtp, OCIDefine** defnp, OCIError* 
     if (!(mode & OCI_DYNAMIC_FETCH)) {
         std::string errText;
         if (int rc = CheckBindType(dty, value_sz, errText)) return Fail(err, rc, errText);
-        if (!valuep && value_sz > 0) return Fail(err, 1007, "ORA-24813: cannot send or receive an unsupported LOB");
+        if (!valuep && value_sz > 0) return Fail(err, 21560, "ORA-21560: argument 5 is null, invalid, or out of range");
     }
     if (s->defines.size() <= position) s->defines.resize(position + 1, nullptr);
     Define* d = s->defines[position];

@@ -308,3 +308,33 @@ TEST_F(DateTimes, ConstructFormatParse) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Env, DefinesAndBindsCheckTheirArguments) {
+    OCIStmt* st = nullptr;
+    OCIHandleAlloc(env, (void**)&st, OCI_HTYPE_STMT, 0, nullptr);
+    const char* sql = "select a from t where b = :b";
+    OCIStmtPrepare(st, err, (const OraText*)sql, (ub4)strlen(sql), OCI_NTV_SYNTAX, 0);
+    OCIDefine* d = nullptr;
+    EXPECT_EQ(OCIDefineByPos(st, &d, err, 1, nullptr, 4, SQLT_INT, nullptr, nullptr, nullptr, 0), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 21560);
+    sb4 v = 0;
+    EXPECT_EQ(OCIDefineByPos(st, &d, err, 0, &v, 4, SQLT_INT, nullptr, nullptr, nullptr, 0), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 1007);
+    EXPECT_EQ(OCIDefineByPos(st, &d, err, 1, &v, 5, SQLT_INT, nullptr, nullptr, nullptr, 0), OCI_ERROR);
+    EXPECT_EQ(OCIDefineByPos(st, nullptr, err, 1, &v, 4, SQLT_INT, nullptr, nullptr, nullptr, 0), OCI_INVALID_HANDLE);
+    ASSERT_EQ(OCIDefineByPos(st, &d, err, 1, &v, 4, SQLT_INT, nullptr, nullptr, nullptr, 0), OCI_SUCCESS);
+    // a define handle is freed with its statement
+    EXPECT_EQ(OCIHandleFree(d, OCI_HTYPE_DEFINE), OCI_INVALID_HANDLE);
+    OCIBind* b = nullptr;
+    EXPECT_EQ(OCIBindByName(st, &b, err, (const OraText*)":b", -1, &v, 8, SQLT_DAT, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_SUCCESS);
+    EXPECT_EQ(OCIBindByName(st, &b, err, (const OraText*)":b", -1, &v, 4, SQLT_DAT, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 1459);
+    EXPECT_EQ(OCIBindByName(st, &b, err, nullptr, 0, &v, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 1036);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    EXPECT_EQ(OCIBindArrayOfStruct(b, err, 4, 2, 2, 2), OCI_INVALID_HANDLE);  // gone with the statement
+}
+
+} // namespace
