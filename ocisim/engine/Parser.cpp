@@ -800,7 +800,23 @@ std::string Parser::OptionalAlias(bool allowAs) {
 
 std::unique_ptr<Query> Parser::ParseQuery() {
     size_t start = Cur().offset;
-    if (At("WITH")) Error(3001, "unimplemented feature");
+    std::vector<Query::Named> with;
+    if (Accept("WITH")) {
+        do {
+            Query::Named n;
+            n.name = Identifier();
+            if (Accept("(")) {
+                do n.columns.push_back(Identifier()); while (Accept(","));
+                Expect(")");
+            }
+            Expect("AS");
+            Expect("(");
+            n.query = ParseQuery();
+            Expect(")");
+            with.push_back(std::move(n));
+        } while (Accept(","));
+        if (!At("SELECT") && !At("(")) Error(928, "missing SELECT keyword");
+    }
     auto left = ParseQueryTerm();
     while (At("UNION") || At("MINUS") || At("INTERSECT") || At("EXCEPT")) {
         std::string op = Cur().text == "EXCEPT" ? "MINUS" : Cur().text;
@@ -834,6 +850,7 @@ std::unique_ptr<Query> Parser::ParseQuery() {
             Error(3001, "unimplemented feature");
         }
     }
+    left->with = std::move(with);
     return left;
 }
 

@@ -70,6 +70,11 @@ public:
     bool allowAggregates_ = true;
     std::vector<int>* params_ = nullptr;    // where bind parameters go
     std::string_view source_;               // the statement text (column headings)
+    struct Cte {
+        std::string name, sqlName;
+        std::vector<std::pair<std::string, ColumnInfo>> cols;
+    };
+    std::vector<Cte> ctes_;                 // WITH names in scope, innermost last
     [[noreturn]] void MissingExpression(Expr& e) { Fail(936, "missing expression", static_cast<int>(e.offset)); }
 
     // ---------- types
@@ -993,6 +998,19 @@ void OuterMarks(Expr* e, std::vector<Expr*>& cols) {
 
 std::string Translator::FromItem(TableRef& r, Scope& scope, std::vector<std::string>* whereExtra) {
     (void)whereExtra;
+    if (r.kind == TableRef::Table && r.name.schema.empty()) {
+        for (size_t k = ctes_.size(); k-- > 0;) {
+            if (ctes_[k].name != r.name.name) continue;
+            Source s;
+            s.alias = r.alias.empty() ? r.name.name : r.alias;
+            s.tableName = r.name.name;
+            s.sqlAlias = "t" + std::to_string(++aliasCounter_);
+            s.cols = ctes_[k].cols;
+            std::string sql = ctes_[k].sqlName + " AS " + s.sqlAlias;
+            scope.sources.push_back(std::move(s));
+            return sql;
+        }
+    }
     if (r.kind == TableRef::Table) {
         const Object* o = ResolveObject(r.name);
         Source s = SourceOf(*o, r.alias);
@@ -1242,6 +1260,36 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
 namespace {
 
 Translator::QueryResult Translator::Query(sql::Query& q, Scope* parent, bool top, bool positional) {
+    if (!q.with.empty()) {
+        // WITH: each named query becomes a common table expression of the SQLite statement
+        size_t mark = ctes_.size();
+        std::string prefix;
+        for (auto& n : q.with) {
+            QueryResult sub = Query(*n.query, parent, false, true);
+            if (!n.columns.empty() && n.columns.size() != sub.names.size()) Fail(32039, "number of WITH clause column names does not match number of elements in select list");
+            Cte c;
+            c.name = n.name;
+            c.sqlName = "w" + std::to_string(++aliasCounter_);
+            std::string cols;
+            for (size_t k = 0; k < sub.names.size(); ++k) {
+                std::string name = n.columns.empty() ? sub.names[k] : n.columns[k];
+                c.cols.emplace_back(name, sub.types[k]);
+                cols += (k ? "," : "") + Quote(name);
+            }
+            // the positional result columns c1..cn take the visible names
+            std::string sel;
+            for (size_t k = 0; k < sub.names.size(); ++k) sel += (k ? ", " : "") + std::string("\"c") + std::to_string(k + 1) + "\" AS " + Quote(c.cols[k].first);
+            prefix += (prefix.empty() ? "WITH " : ", ") + c.sqlName + " AS (SELECT " + sel + " FROM (" + sub.sql + "))";
+            ctes_.push_back(std::move(c));
+        }
+        std::vector<sql::Query::Named> saved = std::move(q.with);
+        q.with.clear();
+        QueryResult main = Query(q, parent, top, positional);
+        q.with = std::move(saved);
+        ctes_.resize(mark);
+        main.sql = prefix + " SELECT * FROM (" + main.sql + ")";
+        return main;
+    }
     if (q.block) return Block(q, *q.block, parent, top, positional, &q.orderBy);
     if (q.forUpdate) Fail(1786, "FOR UPDATE of this query expression is not allowed", static_cast<int>(q.offset));
     QueryResult l = Query(*q.left, parent, false, positional);

@@ -102,6 +102,13 @@ struct Query {
     std::vector<ExprPtr> forUpdateOf;
     int waitSeconds = -1;              // -1 wait for ever, 0 NOWAIT, n WAIT n
     size_t offset = 0;
+    // WITH name [(columns)] AS (query), ...
+    struct Named {
+        std::string name;
+        std::vector<std::string> columns;
+        std::unique_ptr<Query> query;
+    };
+    std::vector<Named> with;
 };
 
 struct ColumnDef {

@@ -134,6 +134,8 @@ TEST_F(StatementTable, QueriesOnTheDemoSchema) {
         {"select seq_nothere.nextval from dual", {}, 2289},
         {"select * from emp where empno = :1", {}, 1008},
         {"select deptno from dept union select ename, job from emp", {}, 1789},
+        {"with d as (select deptno, dname from dept where deptno < 30), c (n) as (select count(*) from emp) "
+         "select d.dname, c.n from d, c order by d.dname", {{"ACCOUNTING", "14"}, {"RESEARCH", "14"}}},
         {"select (select ename from emp where deptno = 10) from dual", {}, 1427},
         {"select (select ename from emp where empno = -1) from dual", {{"NULL"}}},
         {"select dname, (select count(*) from emp e where e.deptno = d.deptno) n from dept d order by 1", {{"ACCOUNTING", "3"}, {"OPERATIONS", "0"}, {"RESEARCH", "5"}, {"SALES", "6"}}},
