@@ -488,7 +488,11 @@ void TOracleSession::LogOn() {
     if (locked) OCIGlobalLock().Enter();
     auto finish = [&] {
         if (locked) OCIGlobalLock().Leave();
+        // The loader's saved directory is shared by every session: put it back under the lock
+        // that guards loading, so logons on several threads do not race on it.
+        OCIGlobalLock().Enter();
         RestoreCurrentDir();
+        OCIGlobalLock().Leave();
         DoAfterLogOn();
         if (OnChange) OnChange(*this);
     };
