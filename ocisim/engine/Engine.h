@@ -1,4 +1,6 @@
 #pragma once
+// Recent additions (no signature changed): Session::NlsDateFormat, Database::SetAccountStatus,
+// Database::Open(directory, DatabaseSettings), fetched NUMBER values with a fraction as Decimal.
 // The stand-in server: an Oracle-compatible database engine that keeps its data in SQLite files.
 // This header is the only door between the exported OCI entry points (ocisim/client) and the
 // engine; it speaks in Oracle terms (data type codes, ORA- errors, 7-byte DATEs) and never in
