@@ -73,7 +73,11 @@ public:
     struct Cte {
         std::string name, sqlName;
         std::vector<std::pair<std::string, ColumnInfo>> cols;
+        bool hierarchy = false;             // CONNECT BY rows: ocs_level, ocs_rowid, ocs_path
     };
+    std::string levelSql_;                  // what LEVEL stands for (hierarchical queries)
+    Scope* priorScope_ = nullptr;           // where PRIOR looks (CONNECT BY conditions)
+    std::string HierarchyCte(SelectBlock& b, Scope* parent, std::string& alias);
     std::vector<Cte> ctes_;                 // WITH names in scope, innermost last
     [[noreturn]] void MissingExpression(Expr& e) { Fail(936, "missing expression", static_cast<int>(e.offset)); }
 
@@ -344,7 +348,14 @@ TExpr Translator::Translate(Expr& e, Scope& scope) {
     case Expr::Star:
         MissingExpression(e);
     case Expr::Unary: {
-        if (e.text == "PRIOR") Fail(3001, "unimplemented feature", static_cast<int>(e.offset));
+        if (e.text == "PRIOR") {
+            if (!priorScope_) Fail(976, "Specified pseudocolumn or operator not allowed here.", static_cast<int>(e.offset));
+            Scope* inner = priorScope_;
+            priorScope_ = nullptr;
+            TExpr a = Translate(*e.args[0], *inner);
+            priorScope_ = inner;
+            return a;
+        }
         TExpr a = Translate(*e.args[0], scope);
         r.sql = "ora_neg(" + a.sql + ")";
         r.t = NumType();
@@ -606,7 +617,12 @@ TExpr Translator::Function(Expr& e, Scope& scope) {
     };
     if (f == "USER") { r.sql = "ora_user()"; r.t = CharType(30); r.t.DataType = OraType::Varchar2; return r; }
     if (f == "UID") { r.sql = "ora_uid()"; r.t = NumType(); return r; }
-    if (f == "LEVEL") Fail(3001, "unimplemented feature", static_cast<int>(e.offset));
+    if (f == "LEVEL") {
+        if (levelSql_.empty()) Fail(976, "Specified pseudocolumn or operator not allowed here.", static_cast<int>(e.offset));
+        r.sql = levelSql_;
+        r.t = NumType();
+        return r;
+    }
     bool aggregate = f == "COUNT" || f == "SUM" || f == "AVG" || f == "MIN" || f == "MAX" || f == "STDDEV" || f == "VARIANCE";
     if (aggregate) {
         if (!allowAggregates_) Fail(934, "group function is not allowed here", static_cast<int>(e.offset));
@@ -1007,6 +1023,10 @@ std::string Translator::FromItem(TableRef& r, Scope& scope, std::vector<std::str
             s.sqlAlias = "t" + std::to_string(++aliasCounter_);
             s.cols = ctes_[k].cols;
             std::string sql = ctes_[k].sqlName + " AS " + s.sqlAlias;
+            if (ctes_[k].hierarchy) {
+                s.rowidCol = "ocs_rowid";
+                levelSql_ = s.sqlAlias + ".ocs_level";
+            }
             scope.sources.push_back(std::move(s));
             return sql;
         }
@@ -1080,6 +1100,25 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         explicit AggregatesAllowed(bool& f) : flag(f), saved(f) { flag = true; }
         ~AggregatesAllowed() { flag = saved; }
     } aggregates(allowAggregates_);
+    std::string hierarchyPrefix;
+    size_t cteMark = ctes_.size();
+    std::string savedLevel = levelSql_;
+    if (b.connectBy) {
+        std::string alias;
+        hierarchyPrefix = HierarchyCte(b, parent, alias);
+        // the block now reads the hierarchy's rows under the table's own name
+        auto ref = std::make_unique<TableRef>();
+        ref->kind = TableRef::Table;
+        ref->name.name = ctes_.back().name;
+        ref->alias = alias;
+        ref->offset = b.from[0]->offset;
+        b.from.clear();
+        b.from.push_back(std::move(ref));
+        b.startWith.reset();
+        b.connectBy.reset();
+    } else if (b.startWith) {
+        Fail(1788, "CONNECT BY clause required in this query block", static_cast<int>(q.offset));
+    }
     // FROM with Oracle's (+) outer joins: sources marked with (+) become LEFT JOINs whose ON
     // takes the conditions that mention them.
     std::vector<Expr*> conj;
@@ -1138,7 +1177,6 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         allowAggregates_ = true;
         where += (where.empty() ? "" : " AND ") + s;
     }
-    if (b.startWith || b.connectBy) Fail(3001, "unimplemented feature", static_cast<int>(q.offset));
 
     QueryResult res;
     std::string list;
@@ -1219,6 +1257,8 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         }
         if (!limitThenSort) sql += " ORDER BY " + o;
     }
+    if (!hierarchyPrefix.empty() && !(order && !order->empty()) && !scope.sources.empty())
+        sql += " ORDER BY " + scope.sources[0].sqlAlias + ".ocs_path";
     if (!limitSql.empty()) sql += " LIMIT " + limitSql;
     if (limitThenSort) {
         // ROWNUM numbers the rows before they are sorted: limit inside, sort outside
@@ -1251,6 +1291,11 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         std::string cte = "r" + std::to_string(++aliasCounter_);
         sql = "WITH " + cte + " AS MATERIALIZED (" + innerSql + ") SELECT " + outer + " FROM " + cte + " ORDER BY " + ord;
     }
+    if (!hierarchyPrefix.empty()) {
+        sql = hierarchyPrefix + " SELECT * FROM (" + sql + ")";
+        ctes_.resize(cteMark);
+    }
+    levelSql_ = savedLevel;
     res.sql = sql;
     return res;
 }
@@ -1258,6 +1303,58 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
 } // namespace
 
 namespace {
+
+// CONNECT BY over one table: a recursive common table expression of the table's rows with their
+// level, row number and path (the path keeps Oracle's depth-first order).
+std::string Translator::HierarchyCte(SelectBlock& b, Scope* parent, std::string& alias) {
+    if (b.from.size() != 1 || b.from[0]->kind == TableRef::Join) Fail(3001, "unimplemented feature", static_cast<int>(b.from[0]->offset));
+    Scope anchor;
+    anchor.parent = parent;
+    std::string anchorFrom = FromItem(*b.from[0], anchor, nullptr);
+    const Source& a = anchor.sources[0];
+    alias = a.alias;
+    std::string cols, anchorCols;
+    std::string rid = a.obj || a.rowidCol != "rowid" ? a.sqlAlias + "." + a.rowidCol : "0";
+    for (const auto& c : a.cols) {
+        cols += Quote(c.first) + ", ";
+        anchorCols += a.sqlAlias + "." + Quote(c.first) + ", ";
+    }
+    std::string name = "h" + std::to_string(++aliasCounter_);
+    levelSql_ = "1";
+    std::string start = b.startWith ? Translate(*b.startWith, anchor).sql : "1";
+    Scope rec;
+    rec.parent = parent;
+    std::string recFrom = FromItem(*b.from[0], rec, nullptr);
+    const Source& r = rec.sources[0];
+    std::string recCols;
+    for (const auto& c : r.cols) recCols += r.sqlAlias + "." + Quote(c.first) + ", ";
+    std::string recRid = r.obj || r.rowidCol != "rowid" ? r.sqlAlias + "." + r.rowidCol : "0";
+    Scope prior;
+    Source p;
+    p.alias = a.alias;
+    p.tableName = a.tableName;
+    p.owner = a.owner;
+    p.sqlAlias = "ocs_parent";
+    p.cols = a.cols;
+    p.rowidCol = "ocs_rowid";
+    prior.sources.push_back(p);
+    levelSql_ = "(ocs_parent.ocs_level + 1)";
+    priorScope_ = &prior;
+    std::string cond = Translate(*b.connectBy, rec).sql;
+    priorScope_ = nullptr;
+    levelSql_.clear();
+    std::string sql = "WITH RECURSIVE " + name + "(" + cols + "ocs_level, ocs_rowid, ocs_path) AS (SELECT " + anchorCols + "1, " + rid +
+                      ", printf('%012d', " + rid + ") FROM " + anchorFrom + " WHERE " + start + " UNION ALL SELECT " + recCols +
+                      "ocs_parent.ocs_level + 1, " + recRid + ", ocs_parent.ocs_path || printf('/%012d', " + recRid + ") FROM " + recFrom +
+                      " JOIN " + name + " AS ocs_parent ON " + cond + " WHERE ocs_parent.ocs_level < 10000)";
+    Cte c;
+    c.name = "OCS$" + name;
+    c.sqlName = name;
+    c.cols = a.cols;
+    c.hierarchy = true;
+    ctes_.push_back(std::move(c));
+    return sql;
+}
 
 Translator::QueryResult Translator::Query(sql::Query& q, Scope* parent, bool top, bool positional) {
     if (!q.with.empty()) {

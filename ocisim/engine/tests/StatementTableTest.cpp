@@ -136,6 +136,11 @@ TEST_F(StatementTable, QueriesOnTheDemoSchema) {
         {"select deptno from dept union select ename, job from emp", {}, 1789},
         {"with d as (select deptno, dname from dept where deptno < 30), c (n) as (select count(*) from emp) "
          "select d.dname, c.n from d, c order by d.dname", {{"ACCOUNTING", "14"}, {"RESEARCH", "14"}}},
+        {"select level from dual connect by level <= 3", {{"1"}, {"2"}, {"3"}}},
+        {"select lpad(' ', level - 1) || ename from emp start with mgr is null connect by prior empno = mgr and level <= 2 order by 1",
+         {{" BLAKE"}, {" CLARK"}, {" JONES"}, {"KING"}}},
+        {"select ename, level from emp where level = 3 start with ename = 'KING' connect by prior empno = mgr and prior ename <> 'BLAKE'",
+         {{"SCOTT", "3"}, {"FORD", "3"}, {"MILLER", "3"}}},
         {"select (select ename from emp where deptno = 10) from dual", {}, 1427},
         {"select (select ename from emp where empno = -1) from dual", {{"NULL"}}},
         {"select dname, (select count(*) from emp e where e.deptno = d.deptno) n from dept d order by 1", {{"ACCOUNTING", "3"}, {"OPERATIONS", "0"}, {"RESEARCH", "5"}, {"SALES", "6"}}},
