@@ -77,6 +77,7 @@ public:
     };
     std::string levelSql_;                  // what LEVEL stands for (hierarchical queries)
     Scope* priorScope_ = nullptr;           // where PRIOR looks (CONNECT BY conditions)
+    bool priorUsed_ = false;
     std::string HierarchyCte(SelectBlock& b, Scope* parent, std::string& alias);
     std::vector<Cte> ctes_;                 // WITH names in scope, innermost last
     [[noreturn]] void MissingExpression(Expr& e) { Fail(936, "missing expression", static_cast<int>(e.offset)); }
@@ -351,6 +352,7 @@ TExpr Translator::Translate(Expr& e, Scope& scope) {
         if (e.text == "PRIOR") {
             if (!priorScope_) Fail(976, "Specified pseudocolumn or operator not allowed here.", static_cast<int>(e.offset));
             Scope* inner = priorScope_;
+            priorUsed_ = true;
             priorScope_ = nullptr;
             TExpr a = Translate(*e.args[0], *inner);
             priorScope_ = inner;
@@ -1292,7 +1294,9 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         sql = "WITH " + cte + " AS MATERIALIZED (" + innerSql + ") SELECT " + outer + " FROM " + cte + " ORDER BY " + ord;
     }
     if (!hierarchyPrefix.empty()) {
-        sql = hierarchyPrefix + " SELECT * FROM (" + sql + ")";
+        std::string h = ctes_.back().sqlName;
+        sql = hierarchyPrefix + " SELECT * FROM (" + sql + ") WHERE NOT EXISTS (SELECT 1 FROM " + h +
+              " WHERE CASE WHEN ocs_cycle THEN ora_raise('ORA-01436: CONNECT BY loop in user data') ELSE 0 END)";
         ctes_.resize(cteMark);
     }
     levelSql_ = savedLevel;
@@ -1340,13 +1344,18 @@ std::string Translator::HierarchyCte(SelectBlock& b, Scope* parent, std::string&
     prior.sources.push_back(p);
     levelSql_ = "(ocs_parent.ocs_level + 1)";
     priorScope_ = &prior;
+    priorUsed_ = false;
     std::string cond = Translate(*b.connectBy, rec).sql;
     priorScope_ = nullptr;
     levelSql_.clear();
-    std::string sql = "WITH RECURSIVE " + name + "(" + cols + "ocs_level, ocs_rowid, ocs_path) AS (SELECT " + anchorCols + "1, " + rid +
-                      ", printf('%012d', " + rid + ") FROM " + anchorFrom + " WHERE " + start + " UNION ALL SELECT " + recCols +
-                      "ocs_parent.ocs_level + 1, " + recRid + ", ocs_parent.ocs_path || printf('/%012d', " + recRid + ") FROM " + recFrom +
-                      " JOIN " + name + " AS ocs_parent ON " + cond + " WHERE ocs_parent.ocs_level < 10000)";
+    // a row that is its own ancestor ends the walk and fails the query, as Oracle does
+    // (a condition without PRIOR, as in "CONNECT BY LEVEL <= n", generates rows and has no loops)
+    std::string cycle = priorUsed_ ? "instr('/' || ocs_parent.ocs_path || '/', printf('/%012d/', " + recRid + ")) > 0" : "0";
+    std::string sql = "WITH RECURSIVE " + name + "(" + cols + "ocs_level, ocs_rowid, ocs_path, ocs_cycle) AS (SELECT " + anchorCols + "1, " + rid +
+                      ", printf('%012d', " + rid + "), 0 FROM " + anchorFrom + " WHERE " + start + " UNION ALL SELECT " + recCols +
+                      "ocs_parent.ocs_level + 1, " + recRid + ", ocs_parent.ocs_path || printf('/%012d', " + recRid + "), " + cycle +
+                      " FROM " + recFrom + " JOIN " + name + " AS ocs_parent ON " + cond +
+                      " WHERE ocs_parent.ocs_cycle = 0 AND ocs_parent.ocs_level < 100000)";
     Cte c;
     c.name = "OCS$" + name;
     c.sqlName = name;

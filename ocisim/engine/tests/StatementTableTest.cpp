@@ -141,6 +141,7 @@ TEST_F(StatementTable, QueriesOnTheDemoSchema) {
          {{" BLAKE"}, {" CLARK"}, {" JONES"}, {"KING"}}},
         {"select ename, level from emp where level = 3 start with ename = 'KING' connect by prior empno = mgr and prior ename <> 'BLAKE'",
          {{"SCOTT", "3"}, {"FORD", "3"}, {"MILLER", "3"}}},
+        {"select ename from emp start with empno = 7839 connect by prior empno = mgr or (prior empno = 7566 and empno = 7839)", {}, 1436},
         {"select (select ename from emp where deptno = 10) from dual", {}, 1427},
         {"select (select ename from emp where empno = -1) from dual", {{"NULL"}}},
         {"select dname, (select count(*) from emp e where e.deptno = d.deptno) n from dept d order by 1", {{"ACCOUNTING", "3"}, {"OPERATIONS", "0"}, {"RESEARCH", "5"}, {"SALES", "6"}}},
