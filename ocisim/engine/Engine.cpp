@@ -1136,6 +1136,7 @@ void DatabaseImpl::ApplyUndo(Transaction& tx, size_t downTo) {
     capture_ = false;
     std::map<int64_t, Object*> tables;
     for (auto& [k, o] : cat_.objects) if (o.type == "TABLE") tables[o.id] = &o;
+    std::map<std::pair<int64_t, int>, sqlite3_stmt*> prepared;
     for (size_t i = tx.undo.size(); i-- > downTo;) {
         UndoEntry& e = tx.undo[i];
         auto t = tables.find(e.obj);
@@ -1154,8 +1155,11 @@ void DatabaseImpl::ApplyUndo(Transaction& tx, size_t downTo) {
             for (size_t c = 0; c < o.cols.size(); ++c) sets += "," + Quote(o.cols[c].name) + " = ?" + std::to_string(c + 2);
             sql = "UPDATE " + Quote(table) + " SET " + sets + " WHERE rowid = ?" + std::to_string(o.cols.size() + 2);
         }
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) { sqlite3_finalize(st); continue; }
+        // one prepared statement per table and kind of change
+        sqlite3_stmt*& st = prepared[{e.obj, e.op}];
+        if (!st && sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) { sqlite3_finalize(st); st = nullptr; continue; }
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
         if (e.op == SQLITE_INSERT) {
             sqlite3_bind_int64(st, 1, e.newRowid);
         } else {
@@ -1164,8 +1168,8 @@ void DatabaseImpl::ApplyUndo(Transaction& tx, size_t downTo) {
             if (e.op == SQLITE_UPDATE) sqlite3_bind_int64(st, static_cast<int>(o.cols.size() + 2), e.newRowid);
         }
         sqlite3_step(st);
-        sqlite3_finalize(st);
     }
+    for (auto& [k, st] : prepared) sqlite3_finalize(st);
     tx.undo.resize(downTo);
     capture_ = prevCapture;
 }

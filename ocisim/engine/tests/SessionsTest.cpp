@@ -80,6 +80,12 @@ TEST_F(SessionsTest, RollbackAndSavepointsRestoreRows) {
     EXPECT_EQ(ErrorOf(*scott_, "rollback to nosuch"), 1086);
     Exec(*scott_, "rollback");
     EXPECT_EQ(Query(*scott_, "select sum(sal) from emp"), (Rows{{"29025"}}));
+    Exec(*scott_, "create table many (n number, s varchar2(20))");
+    EXPECT_EQ(Exec(*scott_, "insert into many select rownum, 'row' from emp a, emp b, emp c"), 2744u);
+    Exec(*scott_, "update many set s = 'changed' where mod(n, 2) = 0");
+    Exec(*scott_, "delete from many where n > 2000");
+    scott_->Rollback();
+    EXPECT_EQ(Query(*scott_, "select count(*) from many"), (Rows{{"0"}}));
     EXPECT_EQ(Query(*scott_, "select count(*) from dept"), (Rows{{"4"}}));
 }
 
