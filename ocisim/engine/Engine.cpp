@@ -163,6 +163,15 @@ public:
     uint16_t NCharsetId() override { return ncharset_; }
     double StatementTime() override { return stmtTime_; }
     int64_t NextRownum(int slot) override;
+    bool Visible(const std::string& owner, const std::string& name) override {
+        SessionImpl* s = current_;
+        if (!s || owner == "PUBLIC" || owner == "SYS") return true;
+        if (IsDbaSession(s) || owner == CurrentUser()) return true;
+        for (const auto& g : cat_.grants)
+            if ((std::get<0>(g) == CurrentUser() || std::get<0>(g) == "PUBLIC") && std::get<1>(g) == owner && std::get<2>(g) == name) return true;
+        return false;
+    }
+    static bool IsDbaSession(SessionImpl* s);
 
     // used by sessions and statements (always under mu_)
     std::mutex mu_;
@@ -348,6 +357,10 @@ public:
     int rownumSlots_ = 0;
     double logonTime_ = 0;
 };
+
+} // namespace
+bool DatabaseImpl::IsDbaSession(SessionImpl* s) { return s->dba_; }
+namespace {
 
 // Everything a call does on the database happens inside one of these.
 class Call {
@@ -951,7 +964,19 @@ void DatabaseImpl::CreateDictionary() {
         std::string colList;
         for (const auto& c : cols) colList += (colList.empty() ? "" : ",") + Quote(c.first);
         bool temp = std::strstr(v.body, "temp.") != nullptr;
-        if (!temp) Exec("CREATE VIEW " + Quote("SYS." + name) + " (" + colList + ") AS " + v.body);
+        std::string body = v.body;
+        bool filtered = name.rfind("ALL_", 0) == 0 && name != "ALL_USERS" && name != "ALL_TAB_PRIVS" && !temp;
+        if (filtered) {
+            // ALL_ views show what the user may see (own objects, granted ones, SYS and PUBLIC);
+            // DBA_ views show everything
+            std::string ownerCol = cols[0].first, nameCol = cols[1].first;
+            if (name == "ALL_CONS_COLUMNS") nameCol = "TABLE_NAME";
+            if (name == "ALL_INDEXES" || name == "ALL_IND_COLUMNS") { ownerCol = "TABLE_OWNER"; nameCol = "TABLE_NAME"; }
+            std::string dbaSql = "SYS.DBA_" + name.substr(4);
+            Exec("CREATE VIEW " + Quote(dbaSql) + " (" + colList + ") AS " + v.body);
+            body = "SELECT * FROM " + Quote(dbaSql) + " WHERE ora_visible(" + Quote(ownerCol) + ", " + Quote(nameCol) + ")";
+        }
+        if (!temp) Exec("CREATE VIEW " + Quote("SYS." + name) + " (" + colList + ") AS " + body);
         int64_t obj = addObject("SYS", name, "VIEW", "SYS." + name);
         addColumns(obj, cols);
         std::string pub = name;
@@ -961,7 +986,7 @@ void DatabaseImpl::CreateDictionary() {
         for (const auto& w : kViews) if (name.rfind("ALL_", 0) == 0 && std::string(w.name) == "DBA_" + name.substr(4)) explicitDba = true;
         if (name.rfind("ALL_", 0) == 0 && !explicitDba) {
             std::string dba = "DBA_" + name.substr(4);
-            if (!temp) Exec("CREATE VIEW " + Quote("SYS." + dba) + " AS SELECT * FROM " + Quote("SYS." + name));
+            if (!temp && !filtered) Exec("CREATE VIEW " + Quote("SYS." + dba) + " (" + colList + ") AS " + v.body);
             int64_t d = addObject("SYS", dba, "VIEW", "SYS." + dba);
             addColumns(d, cols);
             publicSynonym(dba, dba);

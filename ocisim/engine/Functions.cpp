@@ -1376,6 +1376,10 @@ void fVsize(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
 }
 
+void fVisible(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_int(ctx, Host(ctx)->Visible(Text(argv[0]), Text(argv[1])) ? 1 : 0);
+}
+
 struct FnDef {
     const char* name;
     int argc;
@@ -1416,7 +1420,7 @@ void RegisterFunctions(sqlite3* db, FunctionHost* host) {
         {"ora_add_months", 2, fAddMonths, true}, {"ora_last_day", 1, fLastDay, true},
         {"ora_months_between", 2, fMonthsBetween, true}, {"ora_next_day", 2, fNextDay, true},
         {"ora_decode_eq", 2, fDecodeEq, true}, {"ora_raise", 1, fRaise, true}, {"ora_rawtohex", 1, fRawToHex, true},
-        {"ora_num", 1, fNumericCheck, true}, {"ora_nullif_empty", 1, fNullIfEmpty, true}, {"ora_vsize", 1, fVsize, true},
+        {"ora_num", 1, fNumericCheck, true}, {"ora_nullif_empty", 1, fNullIfEmpty, true}, {"ora_vsize", 1, fVsize, true}, {"ora_visible", 2, fVisible, false},
     };
     for (const auto& d : defs) {
         int flags = SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0);

@@ -136,6 +136,7 @@ public:
                     granted = true;
             if (!granted) Fail(942, "table or view does not exist", static_cast<int>(n.offset));
         }
+        if (o->owner == "SYS" && o->name.rfind("DBA_", 0) == 0 && !h_.IsDba()) Fail(942, "table or view does not exist", static_cast<int>(n.offset));
         if (o->status != "VALID" && o->type == "VIEW") Fail(4063, "view \"" + o->owner + "\"." + "\"" + o->name + "\" has errors", static_cast<int>(n.offset));
         if (forDml && o->type == "VIEW" && o->owner == "SYS") Fail(1031, "insufficient privileges", static_cast<int>(n.offset));
         if (forDml && o->type == "VIEW") Fail(1732, "data manipulation operation not legal on this view", static_cast<int>(n.offset));

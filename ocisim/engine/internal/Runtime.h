@@ -57,6 +57,7 @@ public:
     virtual uint16_t NCharsetId() = 0;
     virtual double StatementTime() = 0;                                // SYSDATE of the running statement
     virtual int64_t NextRownum(int slot) = 0;                          // ROWNUM counters of the running statement
+    virtual bool Visible(const std::string& owner, const std::string& name) = 0;  // ALL_ views: may the user see it
 };
 
 void RegisterFunctions(sqlite3* db, FunctionHost* host);

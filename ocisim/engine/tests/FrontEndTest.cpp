@@ -186,8 +186,12 @@ TEST_F(FrontEndTest, UsersPasswordsAndExpiry) {
     EXPECT_EQ(app->UserName(), "APP");
     Exec(*app, "create table a (x number)");
     EXPECT_EQ(ErrorOf(*scott_, "select * from app.a"), 942);
+    EXPECT_EQ(Query(*scott_, "select count(*) from all_tables where owner = 'APP'"), (Rows{{"0"}}));
+    EXPECT_EQ(ErrorOf(*scott_, "select count(*) from dba_tables"), 942);
     Exec(*app, "grant select on a to scott");
     EXPECT_EQ(ErrorOf(*scott_, "select * from app.a"), 0);
+    EXPECT_EQ(Query(*scott_, "select table_name from all_tables where owner = 'APP'"), (Rows{{"A"}}));
+    EXPECT_EQ(Query(*system, "select count(*) from dba_tables where owner = 'APP'"), (Rows{{"1"}}));
     Exec(*system, "alter user app password expire");
     try {
         Logon("APP", "secret");
