@@ -881,10 +881,10 @@ const DictView kViews[] = {
      "SELECT ora_user(), 'DBA', 'NO', 'YES', 'NO' WHERE (SELECT is_dba FROM ocs_users WHERE username = ora_user())", nullptr},
 };
 
-ColumnInfo DictType(const std::string& spec, uint16_t cs, std::string& typeText, int& dataLength) {
+ColumnInfo DictType(const std::string& shape, uint16_t cs, std::string& typeText, int& dataLength) {
     ColumnInfo c;
-    if (spec[0] == 'V') {
-        int n = std::atoi(spec.c_str() + 1);
+    if (shape[0] == 'V') {
+        int n = std::atoi(shape.c_str() + 1);
         c.DataType = OraType::Varchar2;
         c.ByteSize = static_cast<uint32_t>(n);
         c.CharSize = static_cast<uint32_t>(n);
@@ -892,13 +892,13 @@ ColumnInfo DictType(const std::string& spec, uint16_t cs, std::string& typeText,
         c.CharsetId = cs;
         typeText = "VARCHAR2";
         dataLength = n;
-    } else if (spec[0] == 'N') {
+    } else if (shape[0] == 'N') {
         c.DataType = OraType::Number;
         c.ByteSize = 22;
         c.Scale = -127;
         typeText = "NUMBER";
         dataLength = 22;
-    } else if (spec[0] == 'D') {
+    } else if (shape[0] == 'D') {
         c.DataType = OraType::Date;
         c.ByteSize = 7;
         typeText = "DATE";
@@ -929,10 +929,10 @@ void DatabaseImpl::CreateDictionary() {
     };
     auto addColumns = [&](int64_t obj, const std::vector<std::pair<std::string, std::string>>& cols) {
         int pos = 0;
-        for (const auto& [name, spec] : cols) {
+        for (const auto& [name, shape] : cols) {
             std::string typeText;
             int len = 0;
-            ColumnInfo c = DictType(spec, charset_, typeText, len);
+            ColumnInfo c = DictType(shape, charset_, typeText, len);
             Query q(db_, "INSERT INTO ocs_columns VALUES (?,?,?,?,?,?,0,?,?,1,?,?,?,NULL,NULL,NULL)");
             q.Bind(1, obj).Bind(2, static_cast<int64_t>(++pos)).Bind(3, name).Bind(4, static_cast<int64_t>(c.DataType))
                 .Bind(5, static_cast<int64_t>(c.ByteSize)).Bind(6, static_cast<int64_t>(c.CharSize)).Bind(7, static_cast<int64_t>(c.Precision))
