@@ -2935,8 +2935,10 @@ void DatabaseImpl::RenameObject(SessionImpl& s, const std::string& owner, const 
         q.Bind(1, owner).Bind(2, from).Bind(3, to).Bind(4, newSql);
         q.Run(db_);
     }
+    // Reloading the catalog frees the object found above.
+    const bool isTable = o->type == "TABLE";
     LoadCatalog();
-    if (o->type == "TABLE") RebuildTable(owner, to);
+    if (isTable) RebuildTable(owner, to);
 }
 
 void DatabaseImpl::DropObject(SessionImpl& s, sql::Statement& st) {
