@@ -1,5 +1,7 @@
 #include "platform/IniFile.h"
 
+#include "platform/internal/AtomicFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -107,29 +109,7 @@ std::string Serialize(const Document& doc) {
 }
 
 bool WriteAtomically(const std::string& path, const std::string& text) {
-    mode_t mode = 0644;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    const std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." +
-                             std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return internal::WriteFileAtomically(path, text, 0644, true);
 }
 
 // Index of the first header of the section, or npos.
