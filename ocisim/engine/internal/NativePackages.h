@@ -44,6 +44,8 @@ public:
     // MODULE, ACTION and CLIENT_INFO of the calling session, as V$SESSION shows them.
     virtual void SetApplicationInfo(std::string_view field, std::string_view value) = 0;
     virtual std::string ApplicationInfo(std::string_view field) const = 0;
+    // The calling session's transaction id ("3.12.1045"), "" when it has no transaction.
+    virtual std::string LocalTransactionId() const = 0;
     virtual std::string CallStack() const = 0;          // DBMS_UTILITY.FORMAT_CALL_STACK text
     virtual std::string ErrorStack() const = 0;         // DBMS_UTILITY.FORMAT_ERROR_STACK text
 };
