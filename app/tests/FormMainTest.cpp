@@ -14,6 +14,9 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 using quorvel::TFormMain;
@@ -88,6 +91,51 @@ TEST_F(FormMainTest, StartsDisconnectedWithTheDesignedLayout) {
 
     const QString shot = QDir::temp().filePath("quorvel-main-window.png");
     form->grab().save(shot);
+}
+
+// Logging on through the window's session on the stand-in client: the window follows the
+// session's change callback into the connected state and back.
+TEST_F(FormMainTest, LogonAndLogoffDriveMenusStatusPanelsAndLog) {
+    const char* home = std::getenv("QUORVEL_STANDIN_HOME");
+    if (!home) GTEST_SKIP() << "QUORVEL_STANDIN_HOME is not set";
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const std::string dir = root.path().toStdString();
+    std::filesystem::create_directories(dir + "/registry");
+    ::setenv("QUORVEL_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
+    ::setenv("ORACLE_HOME", home, 1);
+
+    auto& session = form->OracleSession();
+    session.SetLogonUsername("scott");
+    session.SetLogonPassword("tiger");
+    session.SetLogonDatabase(dir + "/db");
+    form->MemoLog->appendPlainText("old line");
+    session.LogOn();
+    ASSERT_TRUE(session.Connected());
+    EXPECT_FALSE(form->MenuConnect->isEnabled());
+    EXPECT_TRUE(form->MenuDisconnect->isEnabled());
+    EXPECT_TRUE(form->MenuAction->menuAction()->isEnabled());
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("scott"));
+    EXPECT_EQ(form->StatusPanel1->text(), QString::fromStdString(dir + "/db"));
+    EXPECT_EQ(LogLines(), QStringList{QStringLiteral("Подключение успешно произведено...")});
+    form->grab().save(QDir::temp().filePath("quorvel-main-window-connected.png"));
+
+    form->MenuDisconnect->trigger();
+    EXPECT_FALSE(session.Connected());
+    EXPECT_TRUE(form->MenuConnect->isEnabled());
+    EXPECT_FALSE(form->MenuDisconnect->isEnabled());
+    EXPECT_FALSE(form->MenuAction->menuAction()->isEnabled());
+    EXPECT_TRUE(form->StatusPanel0->text().isEmpty());
+    EXPECT_TRUE(form->StatusPanel1->text().isEmpty());
+    EXPECT_TRUE(LogLines().isEmpty());
+    EXPECT_TRUE(Failures().empty());
+
+    // Closing the window while connected logs the session off first.
+    session.LogOn();
+    ASSERT_TRUE(session.Connected());
+    form->MenuExit->trigger();
+    EXPECT_FALSE(session.Connected());
+    ::unsetenv("QUORVEL_REGISTRY_DIR");
 }
 
 TEST_F(FormMainTest, HelpReplacesTheLogAndClearLogEmptiesIt) {
