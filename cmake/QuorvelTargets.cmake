@@ -35,11 +35,14 @@ endfunction()
 
 # quorvel_test(<name> SOURCES ... [LIBS ...] [ENVIRONMENT ...] [LABELS ...])
 # One GoogleTest executable registered as one ctest test.
+# Without QUORVEL_BUILD_TESTS the executable is still declared, outside the default build and
+# without a test, so folders can keep adding definitions and dependencies to it unconditionally.
 function(quorvel_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
   if(NOT QUORVEL_BUILD_TESTS)
+    add_executable(${name} EXCLUDE_FROM_ALL ${ARG_SOURCES})
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
