@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ocisim::eng {
@@ -22,6 +23,8 @@ struct NativeArg {
     bool out = false;                 // the actual is a variable that can receive a value (OUT / IN OUT)
     bool isTable = false;             // the actual is an index-by table
     std::vector<Value> table;         // its elements 1..n, in and out
+    bool isRecord = false;            // the actual is a record of a package record type (UTL_FILE.FILE_TYPE)
+    std::vector<Value> fields;        // its fields in the order NativePackage::RecordType gives, in and out
 };
 
 // What the interpreter offers a native package for one call, in the calling session.
@@ -48,6 +51,12 @@ public:
     virtual std::string LocalTransactionId() const = 0;
     virtual std::string CallStack() const = 0;          // DBMS_UTILITY.FORMAT_CALL_STACK text
     virtual std::string ErrorStack() const = 0;         // DBMS_UTILITY.FORMAT_ERROR_STACK text
+    // Lets the other sessions of the database run for about `milliseconds` while this call waits
+    // (the database lock is released meanwhile and taken again before returning). Waits that
+    // depend on another session (DBMS_PIPE.RECEIVE_MESSAGE, DBMS_ALERT.WAITONE, DBMS_LOCK.SLEEP)
+    // poll their condition, Interrupted() and their deadline between pauses. The fallback only
+    // sleeps, which keeps every other session of the database waiting: implement it.
+    virtual void Pause(int milliseconds);
 };
 
 class NativePackage {
@@ -64,9 +73,24 @@ public:
     virtual int ExceptionCode(std::string_view name) const { (void)name; return 0; }
     // A package constant (DBMS_LOB.LOB_READONLY ...): false when NAME is none.
     virtual bool Constant(std::string_view name, Value& out) const { (void)name; (void)out; return false; }
+    // The package's record type NAME (UTL_FILE.FILE_TYPE): its fields (upper case) with their
+    // types, in order; false when NAME is no record type of the package. A variable of such a
+    // type is passed to the package as a NativeArg with isRecord set and its fields in this order.
+    virtual bool RecordType(std::string_view name, std::vector<std::pair<std::string, OraType>>& fields) const {
+        (void)name; (void)fields; return false;
+    }
+    // The record type a function MEMBER returns (UTL_FILE.FOPEN -> "FILE_TYPE"), "" when it returns
+    // a scalar. For such a function the interpreter passes `result` = nullptr and one more, last,
+    // argument named "RETURN" (out, isRecord) that the package fills.
+    virtual std::string_view RecordResult(std::string_view member) const { (void)member; return {}; }
 };
 
 // The native package NAME (upper case, without a "SYS." prefix), nullptr when there is none.
 NativePackage* FindNativePackage(std::string_view name);
+
+// Statements (CREATE TABLE / VIEW / SEQUENCE / PUBLIC SYNONYM of SYS objects) creating the objects
+// the packages keep their transactional state in (jobs, alerts). Each is run, as SYS, when a
+// database opens and the object it names (the `name` of the pair, "SYS.JOB$") does not exist.
+const std::vector<std::pair<std::string_view, std::string_view>>& NativePackageObjects();
 
 } // namespace ocisim::eng

@@ -2,10 +2,16 @@
 // and adds itself to the table below.
 #include "ocisim/engine/internal/NativePackages.h"
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace ocisim::eng {
+
+void NativeContext::Pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 namespace {
 
@@ -21,6 +27,11 @@ NativePackage* FindNativePackage(std::string_view name) {
     for (const auto& p : packages)
         if (p->Name() == name) return p.get();
     return nullptr;
+}
+
+const std::vector<std::pair<std::string_view, std::string_view>>& NativePackageObjects() {
+    static const std::vector<std::pair<std::string_view, std::string_view>> objects;
+    return objects;
 }
 
 } // namespace ocisim::eng
