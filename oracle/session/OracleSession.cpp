@@ -503,7 +503,7 @@ void TOracleSession::LogOn() {
             EnsureOCILoaded();
         }
         LogOff();
-        FUseOCI80 = SessionUsesOCI8(TSessionModeRequest{FPreferences.UseOCI7, FPOLite, FExternalLDA != nullptr, false});
+        FUseOCI80 = SessionUsesOCI8(TSessionModeRequest{FPreferences.UseOCI7(), FPOLite, FExternalLDA != nullptr, false});
         FCtxToLda = false;
         if (!Shared()) {
             ConnectOwn();
@@ -581,6 +581,7 @@ void TOracleSession::LogOff() {
         FConnected = false;
         FAUDSID.clear();
         FDateFormatLength = -1;
+        ClearCharSetCache();
 
         const bool locked = FThreadSafe;
         {

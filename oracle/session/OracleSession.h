@@ -19,6 +19,7 @@
 #include "oracle/ci/OCI7.h"
 #include "oracle/ci/OracleCI.h"
 #include "oracle/session/OracleError.h"
+#include "oracle/session/SessionPreferences.h"
 
 namespace quorvel {
 
@@ -65,11 +66,6 @@ private:
     std::vector<TOracleSessionClient*> FItems;
 };
 
-// Session preferences; the rest of them comes with character-set handling.
-struct TSessionPreferences {
-    bool UseOCI7 = false;   // drive the connection through OCI7 calls
-};
-
 class TOracleSession : public TComponent, public TOracleSessionState {
 public:
     using TNotifyEvent = std::function<void(TOracleSession& sender)>;
@@ -95,6 +91,7 @@ public:
     bool ThreadSafe() const { return FThreadSafe; }
     void SetThreadSafe(bool v);   // "Cannot change ThreadSafe property when connected"
     TSessionPreferences& Preferences() { return FPreferences; }
+    const TSessionPreferences& Preferences() const { return FPreferences; }
     TSessionPoolingOption Pooling() const { return FPooling; }
     void SetPooling(TSessionPoolingOption v);
     TOracleSessionPool* Pool() const { return FPool; }
@@ -109,7 +106,8 @@ public:
     void SetOptimizerGoal(TOptimizerGoalOption v) { FOptimizerGoal = v; }
     TIsolationLevelOption IsolationLevel() const { return FIsolationLevel; }
     void SetIsolationLevel(TIsolationLevelOption v) { FIsolationLevel = v; }
-    TBytesPerCharacterOption BytesPerCharacter = bcAutoDetect;
+    TBytesPerCharacterOption BytesPerCharacter() const { return FBytesPerCharacter; }
+    void SetBytesPerCharacter(TBytesPerCharacterOption v);   // a change empties the character-set caches
     std::string MessageTable;   // table of constraint messages used by data sets
     bool Shared() const { return FExternalLDA != nullptr || FExternalSVC != nullptr; }
     bool StatementCache() const { return FStatementCache; }
@@ -164,6 +162,29 @@ public:
     TOracleErrorSource ErrorSource();
     int32_t LastOCIError = 0;
 
+    // ---- character sets and text lengths ----
+    // Bytes per database character: a cached value, else detected on a connected session with
+    // bcAutoDetect (1 when the detection fails), else the fixed BytesPerCharacter size (1 for
+    // bcAutoDetect on a disconnected session, whose result is not kept).
+    int CharacterSize();
+    void SetCharacterSize(int v);   // sets the cached size directly
+    int CurrentBytesPerNCharacter();   // bytes per national character, found with CharacterSize
+    // The database and national character set ids (0 when unknown); each runs CharacterSize first.
+    uint16_t CurrentCharSetID();
+    uint16_t CurrentNCharSetID();
+    bool CurrentCharSetIsUTF8();     // 870, 871, 873 (never with IgnoreCharSet)
+    bool CurrentCharSetIsUTF16();    // 1000, 2000 (never with IgnoreCharSet)
+    bool CurrentNCharSetIsUTF8();
+    bool CurrentNCharSetIsUTF16();
+    // The longest VARCHAR2 / NVARCHAR2 text in bytes a bind can carry: 4000 with OCI8 calls,
+    // 2000 with OCI7 calls, divided by the bytes per (national) character except on an Oracle 10
+    // or later server with a UTF-8 database set and the OCI 8.1 client group.
+    int MaxVarchar();
+    int MaxVarcharN();
+    // The longest text of a date in the session's default date format (40 when it cannot be
+    // found); kept until logoff.
+    int DateFormatLength();
+
     // ---- connection state read by the library's statements ----
     bool UseOCI80() const { return FUseOCI80; }
     bool CtxToLda() const { return FCtxToLda; }
@@ -205,7 +226,8 @@ private:
     std::string FLogonUsername, FLogonPassword, FLogonDatabase;
     TConnectAsOption FConnectAs = caNormal;
     bool FThreadSafe = false;
-    TSessionPreferences FPreferences;
+    TSessionPreferences FPreferences{this};
+    TBytesPerCharacterOption FBytesPerCharacter = bcAutoDetect;
     TSessionPoolingOption FPooling = spNone;
     TOracleSessionPool* FPool = nullptr;
     unsigned FMTSOptions = (1u << moImplicit) | (1u << moUniqueServer);
@@ -236,6 +258,13 @@ private:
     bool FOracle9 = false, FOracle10 = false, FOracle11 = false;
     bool FPOLite = false, FPOLite35 = false;
     int FDateFormatLength = -1;
+    // Character-set caches, 0 until determined; emptied at logoff and when BytesPerCharacter changes.
+    int FCharacterSize = 0;
+    int FNCharacterSize = 0;
+    uint16_t FCharSetID = 0;
+    uint16_t FNCharSetID = 0;
+    void ClearCharSetCache();
+    void DetectCharacterSize();
     std::string FAUDSID;
     TOracleCriticalSection FCriticalSection;
 };

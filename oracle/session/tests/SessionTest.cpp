@@ -149,7 +149,7 @@ TEST_F(SessionTest, LogOnAndOffThroughOCI7) {
     for (int variant = 0; variant < 2; ++variant) {
         TOracleSession session;
         if (variant == 0)
-            session.Preferences().UseOCI7 = true;
+            session.Preferences().SetUseOCI7(true);
         else
             ForceOCI7 = true;
         session.SetLogonUsername("scott");
@@ -192,7 +192,7 @@ TEST_F(SessionTest, AFailedLogOnFiresEachCallbackOnceAndRaises) {
     for (bool oci7 : {false, true}) {
         for (bool threadSafe : {false, true}) {
             TOracleSession session;
-            session.Preferences().UseOCI7 = oci7;
+            session.Preferences().SetUseOCI7(oci7);
             session.SetThreadSafe(threadSafe);
             Events events;
             events.Watch(session);
@@ -301,7 +301,7 @@ TEST_F(SessionTest, ASoonExpiringPasswordLogsOnWithTheWarningText) {
     for (bool oci7 : {false, true}) {
         OCIDLL = StandInHome() + "/lib/libclntsh.so";
         TOracleSession session;
-        session.Preferences().UseOCI7 = oci7;
+        session.Preferences().SetUseOCI7(oci7);
         session.SetLogonUsername(Scott());
         session.LogOn();
         EXPECT_TRUE(session.Connected()) << oci7;
@@ -401,7 +401,7 @@ TEST_F(SessionTest, TheSessionLockIsFreeAfterAFailedCall) {
     {
         TOracleSession session;
         session.SetThreadSafe(true);
-        session.Preferences().UseOCI7 = true;
+        session.Preferences().SetUseOCI7(true);
         session.SetLogonUsername(Scott());
         session.LogOn();
         EXPECT_THROW(session.SetThreadSafe(false), Exception);
@@ -470,7 +470,7 @@ TEST_F(SessionTest, AttachedStatementsAreClosedAtLogOffAndDetachedAtDestruction)
 
 TEST_F(SessionTest, ShutdownLogsOffEverySessionAndUnloadsTheClient) {
     TOracleSession first, second;
-    second.Preferences().UseOCI7 = true;
+    second.Preferences().SetUseOCI7(true);
     first.SetLogonUsername(Scott());
     second.SetLogonUsername(Scott());
     first.LogOn();
@@ -548,7 +548,7 @@ TEST_F(SessionTest, ASessionSharesTheConnectionOfAnother) {
 
     // An OCI7 logon data area is used as it is, without a call.
     TOracleSession oci7;
-    oci7.Preferences().UseOCI7 = true;
+    oci7.Preferences().SetUseOCI7(true);
     oci7.SetLogonUsername(Scott());
     oci7.LogOn();
     TOracleSession onLda;
@@ -584,7 +584,7 @@ TEST_F(SessionTest, CommitKeepsRowsAndRollbackOnDisconnectDropsThem) {
 
     // OCI7 mode: ocom and orol on the data area, the session lock taken and given back.
     TOracleSession oci7;
-    oci7.Preferences().UseOCI7 = true;
+    oci7.Preferences().SetUseOCI7(true);
     oci7.SetThreadSafe(true);
     oci7.SetLogonUsername(Scott());
     oci7.LogOn();
@@ -620,7 +620,7 @@ TEST_F(SessionTest, ThreadSafeSessionsLogOnAndOffFromSeveralThreads) {
     for (int i = 0; i < kThreads; ++i) {
         sessions.push_back(std::make_unique<TOracleSession>());
         sessions.back()->SetThreadSafe(true);
-        sessions.back()->Preferences().UseOCI7 = (i % 2 == 1);
+        sessions.back()->Preferences().SetUseOCI7((i % 2 == 1));
         sessions.back()->SetLogonUsername(Scott());
     }
     std::atomic<int> failures{0};
@@ -686,7 +686,7 @@ TEST_F(SessionTest, AClientWithoutOCI7NamesIsNeverCalledThroughThem) {
     // OCI7 mode cannot log on without the OCI7 names: a plain refusal, after the callbacks.
     int changes = 0;
     session.OnChange = [&](TOracleSession&) { ++changes; };
-    session.Preferences().UseOCI7 = true;
+    session.Preferences().SetUseOCI7(true);
     try {
         session.LogOn();
         ADD_FAILURE() << "logged on without OCI7 names";
