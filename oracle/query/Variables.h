@@ -76,13 +76,6 @@ inline bool NoRowIdVariableSizing = false;
 // On: string variables of statements take the session's UTF-8 or UTF-16 character set.
 inline bool DefaultVariableCharSet = true;
 
-// ---- seven-byte DATE ------------------------------------------------------------------------
-// Bytes: century + 100, year of century + 100, month, day, hour + 1, minute + 1, second + 1.
-// Milliseconds are dropped on the way in. A year of 0 or below, or an impossible date, decodes
-// to the date part -693594.
-void DateTimeToOracleDate(TDateTime value, std::uint8_t* date7);
-TDateTime OracleDateToDateTime(const std::uint8_t* date7);
-
 // The value of one buffer element as the library hands it out (shared with select-list
 // fields): string types by character set id, integers, floats, LONG text (length bytes),
 // LONG RAW bytes (length bytes) and DATEs; complex codes read the slot as an object
