@@ -125,7 +125,7 @@ TOracleSession::~TOracleSession() {
         // Destruction never raises.
     }
     for (TOracleAttachmentList* list : {&Queries, &Packages, &Scripts, &Loaders, &CustomPackages, &Queues, &DataSets,
-                                        &Events, &LOBLocators, &Objects, &References}) {
+                                        &Events, &LOBLocators, &Objects, &References, &Timestamps}) {
         for (TOracleSessionClient* client : list->Snapshot()) {
             try {
                 client->SessionDetach();
@@ -533,7 +533,7 @@ void TOracleSession::LogOn() {
 // ---- logoff ----
 
 void TOracleSession::CloseAttached() {
-    for (TOracleAttachmentList* list : {&Queues, &Queries, &DataSets, &Loaders}) {
+    for (TOracleAttachmentList* list : {&Queues, &Queries, &DataSets, &Loaders, &Timestamps}) {
         auto items = list->Snapshot();
         for (auto it = items.rbegin(); it != items.rend(); ++it) {
             try {

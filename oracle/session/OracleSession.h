@@ -195,6 +195,7 @@ public:
     bool POLite35() const { return FPOLite35; }
     bool ServerAttached() const { return FServerAttached; }
     void* EnvHandle() const { return envhp; }
+    bool OwnEnvironment() const { return FOwnEnvironment; }   // freed at logoff, not shared
     void* ErrorHandle() const { return errhp; }
     void* SecondErrorHandle() const { return secerrhp; }
     void* ServiceContext() const { return svchp; }
@@ -203,7 +204,7 @@ public:
 
     // Attachment lists.
     TOracleAttachmentList Queries, DataSets, Packages, Scripts, Loaders, CustomPackages, Events,
-        LOBLocators, Objects, References, Queues;
+        LOBLocators, Objects, References, Queues, Timestamps;
 
     // TOracleSessionState (feature guards)
     bool SessionConnected() const override { return FConnected; }
