@@ -530,6 +530,52 @@ void TOracleSession::LogOn() {
     finish();
 }
 
+void TOracleSession::SetPassword(const std::string& newPassword) {
+    if (FPOLite && !FPOLite35 && OCIDLL.empty()) OCIDLL = "ora73.dll";
+    SessionCursor cursor(Cursor);
+    EnsureOCILoaded();
+    if (!FConnected && !FServerAttached)
+        FUseOCI80 = SessionUsesOCI8(TSessionModeRequest{FPreferences.UseOCI7(), FPOLite, FExternalLDA != nullptr, false});
+    if (FUseOCI80) {
+        if (!FServerAttached) {
+            TConnectStringParts parts;
+            if (ParseConnectString(FLogonUsername, parts)) {
+                FLogonUsername = parts.User;
+                FLogonPassword = parts.Password;
+                if (!parts.Database.empty()) FLogonDatabase = parts.Database;
+            }
+            Attach();
+        }
+        // Without a user session (an expired password refused the logon) the change has to
+        // authenticate; that session is ended again, so the session stays as it was and the
+        // next LogOn uses the new password.
+        const ub4 mode = FConnected ? OCI_DEFAULT : ub4(0x00000008) /* OCI_AUTH */;
+        auto* err = static_cast<OCIError*>(errhp);
+        LastOCIError = OCI.OCIPasswordChange(
+            static_cast<OCISvcCtx*>(svchp), err, reinterpret_cast<const text*>(FLogonUsername.c_str()),
+            ub4(FLogonUsername.size()), reinterpret_cast<const text*>(FLogonPassword.c_str()),
+            ub4(FLogonPassword.size()), reinterpret_cast<const text*>(newPassword.c_str()), ub4(newPassword.size()),
+            mode);
+        if (ReturnCode() != 0) RaiseOracleError(this, ErrorSource(), this);
+        if (mode != OCI_DEFAULT)
+            OCI.OCISessionEnd(static_cast<OCISvcCtx*>(svchp), static_cast<OCIError*>(secerrhp),
+                              static_cast<OCISession*>(authp), OCI_DEFAULT);
+    } else {
+        if (!FConnected) throw Exception("Not logged on");
+        const std::string sql = "alter user " + FLogonUsername + " identified by " + newPassword;
+        Cda_Def cda{};
+        Acquire(true);
+        OCI.oopen(&cda, LDA(), nullptr, -1, -1, nullptr, -1);
+        if (cda.rc == 0) OCI.oparse(&cda, reinterpret_cast<text*>(const_cast<char*>(sql.c_str())), -1, 0, 2);
+        if (cda.rc == 0) OCI.oexec(&cda);
+        const int32_t rc = cda.rc;
+        OCI.oclose(&cda);
+        if (rc != 0) RaiseOracleError(this, TOracleErrorSource::FromReturnCode(rc), this);
+        Release(true);
+    }
+    FLogonPassword = newPassword;
+}
+
 // ---- logoff ----
 
 void TOracleSession::CloseAttached() {

@@ -136,6 +136,9 @@ public:
     // ---- connection ----
     void LogOn();    // connects; on a connected session reconnects
     void LogOff();   // disconnects; when not connected only frees leftover handles
+    // Changes the user's password on the server, also when not logged on (an expired password:
+    // the server is attached when it is not yet); on success LogonPassword becomes newPassword.
+    void SetPassword(const std::string& newPassword);
     // Enter / leave the session lock when ThreadSafe is set; with oci7Only true, only in OCI7 mode.
     void Acquire(bool oci7Only);
     void Release(bool oci7Only);
