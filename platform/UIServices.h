@@ -71,6 +71,9 @@ struct LogonDialogState {
     std::function<bool(int tag, LogonDialogState& state)> HistoryChosen;
     // Set by the dialog: whether the Control key was down when it was closed with OK.
     bool ControlDownOnOK = false;
+    // Where the focus starts when the dialog is shown: the password field instead of the user
+    // name field (the user name is filled in or cannot be edited).
+    bool FocusPassword = false;
 };
 
 struct PasswordDialogState {
