@@ -89,4 +89,42 @@ TTimestampFetch TimestampFetchType(TOracleSession& session) {
     return result;
 }
 
+namespace {
+
+template <typename Char>
+std::basic_string<Char> RemoveCRT(std::basic_string_view<Char> text) {
+    std::basic_string<Char> out;
+    out.reserve(text.size());
+    for (Char c : text)
+        if (c != Char('\r')) out += c;
+    return out;
+}
+
+template <typename Char>
+std::basic_string<Char> ToCRLFT(std::basic_string_view<Char> text) {
+    std::basic_string<Char> out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const Char c = text[i];
+        if (c == Char('\r')) {
+            if (i + 1 < text.size() && text[i + 1] == Char('\n')) ++i;
+            out += Char('\r');
+            out += Char('\n');
+        } else if (c == Char('\n')) {
+            out += Char('\r');
+            out += Char('\n');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string RemoveCR(std::string_view text) { return RemoveCRT(text); }
+std::u16string RemoveCR(std::u16string_view text) { return RemoveCRT(text); }
+std::string ToCRLF(std::string_view text) { return ToCRLFT(text); }
+std::u16string ToCRLF(std::u16string_view text) { return ToCRLFT(text); }
+
 } // namespace quorvel

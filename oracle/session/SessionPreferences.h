@@ -4,6 +4,8 @@
 // zero dates). Owned by its session, which it knows; assignment copies every setting through its
 // setter, so the settings that cannot change on a connected session refuse there too.
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace quorvel {
 
@@ -98,5 +100,12 @@ struct TTimestampFetch {
     bool NeedsNet9 = false;
 };
 TTimestampFetch TimestampFetchType(TOracleSession& session);
+
+// Line breaks under ConvertCRLF: text sent to the server loses every CR; text read from the
+// server has every LF, lone CR and CR LF turned into CR LF.
+std::string RemoveCR(std::string_view text);
+std::u16string RemoveCR(std::u16string_view text);
+std::string ToCRLF(std::string_view text);
+std::u16string ToCRLF(std::u16string_view text);
 
 } // namespace quorvel
