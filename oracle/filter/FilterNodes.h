@@ -81,6 +81,8 @@ private:
     int FResultType; // a TExprType, or -1 when op is not allowed for the operand type
 };
 
+class TRelationalOp;
+
 // The arithmetic, logical and bitwise operators.
 class TBinaryOp final : public TExpression {
 public:
@@ -104,10 +106,21 @@ public:
     TOperator Operator() const { return FOperator; }
 
 private:
+    // One operand of a chain of AND or OR over Booleans; a comparison is read without the
+    // virtual call.
+    struct TChainItem {
+        const TRelationalOp* Comparison; // the node when it is a comparison
+        const TExpression* Node;
+    };
+
     std::unique_ptr<TExpression> FOperand1, FOperand2;
     TOperator FOperator;
     TExprType FOperandType;
     int FResultType;
+    // For AND and OR over Booleans: the operands of the whole chain of this operator below
+    // this node, left to right, read in one loop. A node whose chain an enclosing node of
+    // the same operator took over reads its two operands instead.
+    std::vector<TChainItem> FChain;
     mutable std::u16string FBuffer1, FBuffer2;
 };
 
@@ -128,20 +141,25 @@ public:
     TOperator Operator() const { return FOperator; }
 
 private:
-    // An operand that is a literal (its value read once, when the node is built) or a plain
-    // column reference (read through the source's one-call readers).
+    friend class TBinaryOp; // its chains read comparisons without the virtual call
+
+    // The ways of reading a comparison; the node picks one when it is built.
+    struct TPaths;
+    using TTest = bool (*)(const TRelationalOp&);
+
+    // An operand of a comparison read directly: a literal, its value read once when the node
+    // is built, or a plain column reference, read through the source's one-call readers.
     struct TDirectOperand {
         const TFieldResolver* Source = nullptr; // none for a literal
         int Index = -1;
         int32_t Integer = 0;
-        double Float = 0;
-        std::u16string String;
+        double Float = 0; // also a date
+        bool Boolean = false;
+        std::u16string String; // upper-cased already when the comparison ignores case
     };
-    bool PrepareDirect(const TExpression& node, TExprType type, TDirectOperand& out);
-    using TDirectCompare = bool (*)(const TRelationalOp&);
-    template <int Type, int Op>
-    static bool CompareDirect(const TRelationalOp& self);
-    static TDirectCompare SelectDirect(TExprType type, TOperator op);
+    TTest SelectTest();
+    bool PrepareDirect(const TExpression& node, TExprType type, TDirectOperand& out) const;
+    bool NullResult(bool null1, bool null2) const;
     bool CompareStrings(std::u16string_view a, std::u16string_view b) const;
 
     std::unique_ptr<TExpression> FOperand1, FOperand2;
@@ -149,8 +167,12 @@ private:
     // The comparison type when both operand types are fixed, else -1 (found per record).
     int FCompareType = -1;
     bool FMayBeNull1, FMayBeNull2;
-    TDirectCompare FDirect = nullptr; // the comparison of direct operands, if they are
-    bool FPlainPattern = false; // the right operand is a literal without * or ?
+    // Direct string comparisons: = and <> test equality, no wildcard being possible.
+    bool FExactEquality = false;
+    // A column (FDirect1) and a literal (FDirect2) compared by one of the commonest kinds
+    // of comparison, read without a call; 0 when FTest reads the comparison.
+    uint8_t FInline = 0;
+    TTest FTest;
     TDirectOperand FDirect1, FDirect2;
     mutable std::u16string FBuffer1, FBuffer2, FUpper1, FUpper2;
 };

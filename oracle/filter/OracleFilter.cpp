@@ -4,6 +4,8 @@
 #include "oracle/filter/internal/FilterParseState.h"
 #include "oracle/filter/internal/FilterText.h"
 
+#include "base/TextCase.h"
+
 #include <cmath>
 #include <cstdio>
 #include <typeinfo>
@@ -239,6 +241,24 @@ TBinaryOp::TBinaryOp(TOperator op, std::unique_ptr<TExpression> operand1, std::u
     FOperandType = Earlier(FOperand1->ExprType(), FOperand2->ExprType());
     FResultType = ResultType(op, FOperandType);
     if (op == opNot) FResultType = -1;
+    if ((op == opAnd || op == opOr) && FResultType == ttBoolean) {
+        // An operand that is the same operator over Booleans hands its chain over, so a
+        // chain of n operands is held once, by its top node.
+        for (TExpression* operand : {FOperand1.get(), FOperand2.get()}) {
+            if (typeid(*operand) == typeid(TBinaryOp)) {
+                auto& inner = static_cast<TBinaryOp&>(*operand);
+                if (inner.FOperator == op && !inner.FChain.empty()) {
+                    FChain.insert(FChain.end(), inner.FChain.begin(), inner.FChain.end());
+                    inner.FChain.clear();
+                    inner.FChain.shrink_to_fit();
+                    continue;
+                }
+            }
+            const TRelationalOp* comparison =
+                typeid(*operand) == typeid(TRelationalOp) ? static_cast<const TRelationalOp*>(operand) : nullptr;
+            FChain.push_back({comparison, operand});
+        }
+    }
 }
 
 TBinaryOp::~TBinaryOp() = default;
@@ -309,7 +329,310 @@ int32_t TBinaryOp::AsInteger() const {
     }
 }
 
+// ---- TRelationalOp ------------------------------------------------------------------------
+
+namespace {
+
+template <class T>
+bool Ordered(TOperator op, const T& a, const T& b) {
+    switch (op) {
+    case opEq: return a == b;
+    case opNEQ: return a != b;
+    case opLT: return a < b;
+    case opGT: return a > b;
+    case opLTE: return a <= b;
+    default: return a >= b;
+    }
+}
+
+template <TOperator Op, class T>
+bool Holds(const T& a, const T& b) {
+    if constexpr (Op == opEq) return a == b;
+    else if constexpr (Op == opNEQ) return a != b;
+    else if constexpr (Op == opLT) return a < b;
+    else if constexpr (Op == opGT) return a > b;
+    else if constexpr (Op == opLTE) return a <= b;
+    else return a >= b;
+}
+
+// The kinds of comparison read inline (TRelationalOp::TPaths::Read), all of a column and a
+// literal. The kinds of a type follow its first in the order of the operators from = to >=;
+// Boolean has = and <> only, String the case-sensitive = and <> without wildcards.
+enum : uint8_t {
+    inlineNone = 0,
+    inlineInteger = 1,
+    inlineFloat = inlineInteger + 6,
+    inlineDate = inlineFloat + 6,
+    inlineBoolean = inlineDate + 6,
+    inlineString = inlineBoolean + 2,
+};
+
+// The operator that gives the same result with the operands swapped.
+TOperator Mirrored(TOperator op) {
+    switch (op) {
+    case opLT: return opGT;
+    case opGT: return opLT;
+    case opLTE: return opGTE;
+    case opGTE: return opLTE;
+    default: return op;
+    }
+}
+
+bool IsNullConstant(const TExpression& node) {
+    return typeid(node) == typeid(TColumnExpression) && static_cast<const TColumnExpression&>(node).FieldIndex() < 0;
+}
+
+bool IsLiteral(const std::type_info& t) {
+    return t == typeid(TIntegerLiteral) || t == typeid(TFloatLiteral) || t == typeid(TStringLiteral) ||
+           t == typeid(TBooleanLiteral);
+}
+
+// Code unit by code unit, a shorter prefix first; a folded side is read upper-cased, one
+// character for one, as UpperCase gives it.
+int CompareUnits(std::u16string_view a, bool foldA, std::u16string_view b, bool foldB) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        char16_t x = foldA ? WideUpperChar(a[i]) : a[i];
+        char16_t y = foldB ? WideUpperChar(b[i]) : b[i];
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+} // namespace
+
+struct TRelationalOp::TPaths {
+    // The comparison's value: the inline kinds here, the others through FTest. Chains of
+    // AND and OR read their comparisons through it, without a call.
+    [[gnu::always_inline]] static inline bool Read(const TRelationalOp& self);
+
+    // How the values of one comparison type come from a literal and from a column; a column
+    // reader returns false for a null field.
+    struct IntegerValues {
+        using T = int32_t;
+        static T Literal(const TDirectOperand& d) { return d.Integer; }
+        static bool Column(const TDirectOperand& d, T& v) { return d.Source->FieldInteger(d.Index, v); }
+    };
+    struct FloatValues {
+        using T = double;
+        static T Literal(const TDirectOperand& d) { return d.Float; }
+        static bool Column(const TDirectOperand& d, T& v) { return d.Source->FieldFloat(d.Index, v); }
+    };
+    struct DateValues {
+        using T = double;
+        static T Literal(const TDirectOperand& d) { return d.Float; }
+        static bool Column(const TDirectOperand& d, T& v) {
+            TDateTime value;
+            if (!d.Source->FieldDateTime(d.Index, value)) return false;
+            v = value.Value;
+            return true;
+        }
+    };
+    struct BooleanValues {
+        using T = bool;
+        static T Literal(const TDirectOperand& d) { return d.Boolean; }
+        static bool Column(const TDirectOperand& d, T& v) { return d.Source->FieldBoolean(d.Index, v); }
+    };
+
+    // Operands read as their nodes would read them, one by one.
+    static bool General(const TRelationalOp& self) {
+        bool null1 = self.FMayBeNull1 && self.FOperand1->IsNull();
+        bool null2 = self.FMayBeNull2 && self.FOperand2->IsNull();
+        if (null1 || null2) return self.NullResult(null1, null2);
+        const TExpression& a = *self.FOperand1;
+        const TExpression& b = *self.FOperand2;
+        const TOperator op = self.FOperator;
+        TExprType type = self.FCompareType >= 0 ? static_cast<TExprType>(self.FCompareType)
+                                                : Earlier(a.ExprType(), b.ExprType());
+        switch (type) {
+        case ttDate: return Ordered(op, a.AsDate().Value, b.AsDate().Value);
+        case ttFloat: return Ordered(op, a.AsFloat(), b.AsFloat());
+        case ttInteger: return Ordered(op, a.AsInteger(), b.AsInteger());
+        case ttBoolean:
+            if (op != opEq && op != opNEQ)
+                Raise(std::string("cannot apply ") + OperatorName(op) + " to boolean operands");
+            return Ordered(op, a.AsBoolean(), b.AsBoolean());
+        case ttString: break;
+        }
+        return self.CompareStrings(a.ReadString(self.FBuffer1), b.ReadString(self.FBuffer2));
+    }
+
+    // A comparison with the NULL constant: only the other side's null state counts.
+    static bool NullTest(const TRelationalOp& self) {
+        const TDirectOperand& d = self.FDirect1;
+        bool otherNull = d.Source ? d.Source->FieldIsNull(d.Index) : d.Boolean;
+        return self.NullResult(true, otherNull);
+    }
+
+    // Any two direct operands of a type other than String.
+    template <class V>
+    static bool Direct(const TRelationalOp& self) {
+        const TDirectOperand& d1 = self.FDirect1;
+        const TDirectOperand& d2 = self.FDirect2;
+        typename V::T a = V::Literal(d1), b = V::Literal(d2);
+        bool null1 = d1.Source && !V::Column(d1, a);
+        bool null2 = d2.Source && !V::Column(d2, b);
+        return null1 || null2 ? self.NullResult(null1, null2) : Ordered(self.FOperator, a, b);
+    }
+
+    // A column (the first direct operand) and a literal (the second): a null column only
+    // satisfies <>.
+    template <class V, TOperator Op>
+    static bool ColumnLiteral(const TRelationalOp& self) {
+        typename V::T value;
+        if (!V::Column(self.FDirect1, value)) return Op == opNEQ;
+        return Holds<Op>(value, V::Literal(self.FDirect2));
+    }
+
+    // A column compared with = or <> to a literal, case-sensitive, no wildcard possible.
+    template <bool Equal>
+    static bool StringColumnEquals(const TRelationalOp& self) {
+        std::u16string_view value;
+        if (!self.FDirect1.Source->FieldString(self.FDirect1.Index, value, self.FBuffer1)) return !Equal;
+        return (value == std::u16string_view(self.FDirect2.String)) == Equal;
+    }
+
+    // Any two direct operands compared as strings.
+    static bool Strings(const TRelationalOp& self) {
+        const TDirectOperand& d1 = self.FDirect1;
+        const TDirectOperand& d2 = self.FDirect2;
+        std::u16string_view a = d1.String, b = d2.String;
+        bool null1 = d1.Source && !d1.Source->FieldString(d1.Index, a, self.FBuffer1);
+        bool null2 = d2.Source && !d2.Source->FieldString(d2.Index, b, self.FBuffer2);
+        if (null1 || null2) return self.NullResult(null1, null2);
+        // Literals were upper-cased when the node was built; column values are folded here.
+        const bool fold = self.FCaseInsensitive;
+        const bool fold1 = fold && d1.Source, fold2 = fold && d2.Source;
+        const TOperator op = self.FOperator;
+        if (op == opEq || op == opNEQ) {
+            bool equal;
+            if (!self.FExactEquality) {
+                if (fold1) {
+                    filter_detail::UpperCase(a, self.FUpper1);
+                    a = self.FUpper1;
+                }
+                if (fold2) {
+                    filter_detail::UpperCase(b, self.FUpper2);
+                    b = self.FUpper2;
+                }
+                equal = filter_detail::WildcardMatch(a, b);
+            } else if (fold) {
+                equal = a.size() == b.size() && CompareUnits(a, fold1, b, fold2) == 0;
+            } else {
+                equal = a == b;
+            }
+            return equal == (op == opEq);
+        }
+        if (!fold) return Ordered(op, a, b);
+        return Ordered(op, CompareUnits(a, fold1, b, fold2), 0);
+    }
+};
+
+TRelationalOp::TRelationalOp(TOperator op, std::unique_ptr<TExpression> operand1, std::unique_ptr<TExpression> operand2)
+    : FOperand1(std::move(operand1)), FOperand2(std::move(operand2)), FOperator(op), FTest(&TPaths::General) {
+    if (op < opEq || op > opGTE) Raise(std::string(OperatorName(op)) + " is not relational operator");
+    if (!FOperand1 || !FOperand2) Raise("Unexpected end of factor");
+    FMayBeNull1 = FOperand1->CanBeNull();
+    FMayBeNull2 = FOperand2->CanBeNull();
+    if (FOperand1->HasFixedType() && FOperand2->HasFixedType()) {
+        try {
+            FCompareType = Earlier(FOperand1->ExprType(), FOperand2->ExprType());
+        } catch (const EExpression&) {
+            // An operand whose operator does not fit its operands: raised when read.
+        }
+    }
+    FTest = SelectTest();
+}
+
+TRelationalOp::~TRelationalOp() = default;
+
+TRelationalOp::TTest TRelationalOp::SelectTest() {
+    // The NULL constant decides the comparison before any value is read, so only the other
+    // side's null state matters.
+    bool null1 = IsNullConstant(*FOperand1), null2 = IsNullConstant(*FOperand2);
+    if (null1 || null2) {
+        const TExpression& other = null1 ? *FOperand2 : *FOperand1;
+        if (IsNullConstant(other)) {
+            FDirect1.Boolean = true;
+        } else if (typeid(other) == typeid(TColumnExpression)) {
+            const auto& column = static_cast<const TColumnExpression&>(other);
+            FDirect1.Source = column.Dataset();
+            FDirect1.Index = column.FieldIndex();
+        } else if (other.CanBeNull()) {
+            return &TPaths::General;
+        }
+        return &TPaths::NullTest;
+    }
+    if (FCompareType < 0) return &TPaths::General;
+    const TExprType type = static_cast<TExprType>(FCompareType);
+    // Booleans have no order: such a comparison raises when it is read.
+    if (type == ttBoolean && FOperator != opEq && FOperator != opNEQ) return &TPaths::General;
+    if (!PrepareDirect(*FOperand1, type, FDirect1) || !PrepareDirect(*FOperand2, type, FDirect2))
+        return &TPaths::General;
+    const bool column1 = FDirect1.Source, column2 = FDirect2.Source;
+    if (type == ttString) {
+        // No wildcard match at all, or a literal pattern without * and ?: = and <> test
+        // equality.
+        FExactEquality = !FPartialMatch || (!column2 && FDirect2.String.find_first_of(u"*?") == std::u16string::npos);
+        if (FExactEquality && !FCaseInsensitive && column1 && !column2 && (FOperator == opEq || FOperator == opNEQ))
+            FInline = inlineString + (FOperator - opEq);
+        return &TPaths::Strings;
+    }
+    if (column1 == column2) {
+        switch (type) {
+        case ttInteger: return &TPaths::Direct<TPaths::IntegerValues>;
+        case ttFloat: return &TPaths::Direct<TPaths::FloatValues>;
+        case ttDate: return &TPaths::Direct<TPaths::DateValues>;
+        default: return &TPaths::Direct<TPaths::BooleanValues>;
+        }
+    }
+    // A column and a literal, the column put first: «1 < [N]» is read as «[N] > 1».
+    TOperator op = FOperator;
+    if (column2) {
+        std::swap(FDirect1, FDirect2);
+        op = Mirrored(op);
+    }
+    const uint8_t first = type == ttInteger ? inlineInteger
+                          : type == ttFloat ? inlineFloat
+                          : type == ttDate  ? inlineDate
+                                            : inlineBoolean;
+    FInline = first + (op - opEq);
+    return &TPaths::General; // right, but not used: Read handles the inline kinds itself
+}
+
+bool TRelationalOp::AsBoolean() const { return TPaths::Read(*this); }
+
+bool TRelationalOp::TPaths::Read(const TRelationalOp& self) {
+#define QUORVEL_ORDERED_KINDS(first, V)                                 \
+    case first: return TPaths::ColumnLiteral<V, opEq>(self);         \
+    case first + 1: return TPaths::ColumnLiteral<V, opNEQ>(self);    \
+    case first + 2: return TPaths::ColumnLiteral<V, opLT>(self);     \
+    case first + 3: return TPaths::ColumnLiteral<V, opGT>(self);     \
+    case first + 4: return TPaths::ColumnLiteral<V, opLTE>(self);    \
+    case first + 5: return TPaths::ColumnLiteral<V, opGTE>(self);
+    switch (self.FInline) {
+    QUORVEL_ORDERED_KINDS(inlineInteger, TPaths::IntegerValues)
+    QUORVEL_ORDERED_KINDS(inlineFloat, TPaths::FloatValues)
+    QUORVEL_ORDERED_KINDS(inlineDate, TPaths::DateValues)
+    case inlineBoolean: return TPaths::ColumnLiteral<TPaths::BooleanValues, opEq>(self);
+    case inlineBoolean + 1: return TPaths::ColumnLiteral<TPaths::BooleanValues, opNEQ>(self);
+    case inlineString: return TPaths::StringColumnEquals<true>(self);
+    case inlineString + 1: return TPaths::StringColumnEquals<false>(self);
+    default: return self.FTest(self);
+    }
+#undef QUORVEL_ORDERED_KINDS
+}
+
 bool TBinaryOp::AsBoolean() const {
+    if (!FChain.empty()) {
+        // AND stops at the first false operand, OR at the first true one.
+        const bool stop = FOperator == opOr;
+        for (const TChainItem& item : FChain) {
+            bool value = item.Comparison ? TRelationalOp::TPaths::Read(*item.Comparison) : item.Node->AsBoolean();
+            if (value == stop) return stop;
+        }
+        return !stop;
+    }
     if (FResultType < 0) Incompatible(FOperator, FOperandType);
     switch (FOperator) {
     case opAnd: return FOperand1->AsBoolean() && FOperand2->AsBoolean();
@@ -322,50 +645,32 @@ bool TBinaryOp::AsBoolean() const {
     }
 }
 
-// ---- TRelationalOp ------------------------------------------------------------------------
-
-TRelationalOp::TRelationalOp(TOperator op, std::unique_ptr<TExpression> operand1, std::unique_ptr<TExpression> operand2)
-    : FOperand1(std::move(operand1)), FOperand2(std::move(operand2)), FOperator(op) {
-    if (op < opEq || op > opGTE) Raise(std::string(OperatorName(op)) + " is not relational operator");
-    if (!FOperand1 || !FOperand2) Raise("Unexpected end of factor");
-    FMayBeNull1 = FOperand1->CanBeNull();
-    FMayBeNull2 = FOperand2->CanBeNull();
-    if (FOperand1->HasFixedType() && FOperand2->HasFixedType()) {
-        try {
-            FCompareType = Earlier(FOperand1->ExprType(), FOperand2->ExprType());
-        } catch (const EExpression&) {
-            // An operand whose operator does not fit its operands: raised when read.
-        }
-    }
-    if (FCompareType == ttInteger || FCompareType == ttFloat || FCompareType == ttString) {
-        TExprType type = static_cast<TExprType>(FCompareType);
-        if (PrepareDirect(*FOperand1, type, FDirect1) && PrepareDirect(*FOperand2, type, FDirect2)) {
-            FPlainPattern = type == ttString && !FDirect2.Source &&
-                            FDirect2.String.find_first_of(u"*?") == std::u16string::npos;
-            FDirect = SelectDirect(type, op);
-        }
-    }
-}
-
-bool TRelationalOp::PrepareDirect(const TExpression& node, TExprType type, TDirectOperand& out) {
-    if (typeid(node) == typeid(TColumnExpression)) {
+bool TRelationalOp::PrepareDirect(const TExpression& node, TExprType type, TDirectOperand& out) const {
+    const std::type_info& t = typeid(node);
+    if (t == typeid(TColumnExpression)) {
         const auto& column = static_cast<const TColumnExpression&>(node);
-        if (column.FieldIndex() < 0 || column.ExprType() == ttDate) return false;
+        if (column.FieldIndex() < 0) return false;
         out.Source = column.Dataset();
         out.Index = column.FieldIndex();
         return true;
     }
-    const std::type_info& t = typeid(node);
-    if (t != typeid(TIntegerLiteral) && t != typeid(TFloatLiteral) && t != typeid(TStringLiteral) &&
-        t != typeid(TBooleanLiteral))
+    if (!IsLiteral(t)) return false;
+    // A literal reads the same every time, except where the regional settings in force when
+    // the record is read take part: a String literal read as a Date, a Float literal read as
+    // a String. Those, and a literal that cannot be read as the comparison type (raised when
+    // the comparison is read), keep the general path.
+    if ((type == ttDate && t == typeid(TStringLiteral)) || (type == ttString && t == typeid(TFloatLiteral)))
         return false;
-    // A literal reads the same every time; one that cannot be read as the comparison type
-    // keeps the general path, which raises when the comparison is read.
     try {
         switch (type) {
         case ttInteger: out.Integer = node.AsInteger(); break;
         case ttFloat: out.Float = node.AsFloat(); break;
-        default: out.String = node.AsString(); break;
+        case ttDate: out.Float = node.AsDate().Value; break;
+        case ttBoolean: out.Boolean = node.AsBoolean(); break;
+        case ttString:
+            if (FCaseInsensitive) filter_detail::UpperCase(node.AsString(), out.String);
+            else out.String = node.AsString();
+            break;
         }
     } catch (const Exception&) {
         return false;
@@ -373,93 +678,10 @@ bool TRelationalOp::PrepareDirect(const TExpression& node, TExprType type, TDire
     return true;
 }
 
-TRelationalOp::~TRelationalOp() = default;
-
-namespace {
-template <class T>
-bool Ordered(TOperator op, const T& a, const T& b) {
-    switch (op) {
-    case opEq: return a == b;
-    case opNEQ: return a != b;
-    case opLT: return a < b;
-    case opGT: return a > b;
-    case opLTE: return a <= b;
-    default: return a >= b;
-    }
-}
-} // namespace
-
-bool TRelationalOp::AsBoolean() const {
-    if (FDirect) return FDirect(*this);
-    bool null1 = FMayBeNull1 && FOperand1->IsNull();
-    bool null2 = FMayBeNull2 && FOperand2->IsNull();
-    if (null1 || null2) {
-        if (FOperator == opEq) return null1 && null2;
-        if (FOperator == opNEQ) return !(null1 && null2);
-        return false;
-    }
-    TExprType type = FCompareType >= 0 ? static_cast<TExprType>(FCompareType)
-                                       : Earlier(FOperand1->ExprType(), FOperand2->ExprType());
-    switch (type) {
-    case ttDate: return Ordered(FOperator, FOperand1->AsDate().Value, FOperand2->AsDate().Value);
-    case ttFloat: return Ordered(FOperator, FOperand1->AsFloat(), FOperand2->AsFloat());
-    case ttInteger: return Ordered(FOperator, FOperand1->AsInteger(), FOperand2->AsInteger());
-    case ttBoolean:
-        if (FOperator != opEq && FOperator != opNEQ)
-            Raise(std::string("cannot apply ") + OperatorName(FOperator) + " to boolean operands");
-        return Ordered(FOperator, FOperand1->AsBoolean(), FOperand2->AsBoolean());
-    case ttString: break;
-    }
-    return CompareStrings(FOperand1->ReadString(FBuffer1), FOperand2->ReadString(FBuffer2));
-}
-
-template <int Type, int Op>
-bool TRelationalOp::CompareDirect(const TRelationalOp& self) {
-    constexpr TOperator op = static_cast<TOperator>(Op);
-    const TDirectOperand& d1 = self.FDirect1;
-    const TDirectOperand& d2 = self.FDirect2;
-    bool null1 = false, null2 = false;
-    if constexpr (Type == ttInteger) {
-        int32_t a = d1.Integer, b = d2.Integer;
-        if (d1.Source) null1 = !d1.Source->FieldInteger(d1.Index, a);
-        if (d2.Source) null2 = !d2.Source->FieldInteger(d2.Index, b);
-        if (!null1 && !null2) return Ordered(op, a, b);
-    } else if constexpr (Type == ttFloat) {
-        double a = d1.Float, b = d2.Float;
-        if (d1.Source) null1 = !d1.Source->FieldFloat(d1.Index, a);
-        if (d2.Source) null2 = !d2.Source->FieldFloat(d2.Index, b);
-        if (!null1 && !null2) return Ordered(op, a, b);
-    } else {
-        std::u16string_view a = d1.String, b = d2.String;
-        if (d1.Source) null1 = !d1.Source->FieldString(d1.Index, a, self.FBuffer1);
-        if (d2.Source) null2 = !d2.Source->FieldString(d2.Index, b, self.FBuffer2);
-        if (!null1 && !null2) {
-            if constexpr (op == opEq || op == opNEQ)
-                if (self.FPlainPattern && !self.FCaseInsensitive) return (a == b) == (op == opEq);
-            return self.CompareStrings(a, b);
-        }
-    }
-    if constexpr (op == opEq) return null1 && null2;
-    if constexpr (op == opNEQ) return !(null1 && null2);
+bool TRelationalOp::NullResult(bool null1, bool null2) const {
+    if (FOperator == opEq) return null1 && null2;
+    if (FOperator == opNEQ) return !(null1 && null2);
     return false;
-}
-
-TRelationalOp::TDirectCompare TRelationalOp::SelectDirect(TExprType type, TOperator op) {
-#define QUORVEL_DIRECT(T)                                     \
-    switch (op) {                                             \
-    case opEq: return &CompareDirect<T, opEq>;                \
-    case opNEQ: return &CompareDirect<T, opNEQ>;              \
-    case opLT: return &CompareDirect<T, opLT>;                \
-    case opGT: return &CompareDirect<T, opGT>;                \
-    case opLTE: return &CompareDirect<T, opLTE>;              \
-    default: return &CompareDirect<T, opGTE>;                 \
-    }
-    switch (type) {
-    case ttInteger: QUORVEL_DIRECT(ttInteger)
-    case ttFloat: QUORVEL_DIRECT(ttFloat)
-    default: QUORVEL_DIRECT(ttString)
-    }
-#undef QUORVEL_DIRECT
 }
 
 bool TRelationalOp::CompareStrings(std::u16string_view a, std::u16string_view b) const {
@@ -651,6 +873,18 @@ bool TFieldResolver::FieldFloat(int index, double& value) const {
 bool TFieldResolver::FieldString(int index, std::u16string_view& value, std::u16string& buffer) const {
     if (FieldIsNull(index)) return false;
     value = FieldAsString(index, buffer);
+    return true;
+}
+
+bool TFieldResolver::FieldDateTime(int index, TDateTime& value) const {
+    if (FieldIsNull(index)) return false;
+    value = FieldAsDateTime(index);
+    return true;
+}
+
+bool TFieldResolver::FieldBoolean(int index, bool& value) const {
+    if (FieldIsNull(index)) return false;
+    value = FieldAsBoolean(index);
     return true;
 }
 

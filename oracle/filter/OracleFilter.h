@@ -141,6 +141,8 @@ public:
     virtual bool FieldInteger(int index, int32_t& value) const;
     virtual bool FieldFloat(int index, double& value) const; // not used for date fields
     virtual bool FieldString(int index, std::u16string_view& value, std::u16string& buffer) const;
+    virtual bool FieldDateTime(int index, TDateTime& value) const;
+    virtual bool FieldBoolean(int index, bool& value) const;
 };
 
 // A reference to one column of a TFieldResolver. The name "NULL" (exactly so) is the null
