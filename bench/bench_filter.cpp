@@ -2,16 +2,34 @@
 // records, beside hand-written C++ doing the same comparisons on the same records: once
 // through the field-resolver interface the filter reads (the data set's access path) and
 // once straight from the record arrays. Prints the ratios of thread CPU time, best of
-// several rounds each.
+// several rounds each, and how many allocations the filter makes while it reads the records.
 #include "oracle/filter/OracleFilter.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <ctime>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <new>
 #include <string>
 #include <vector>
+
+namespace {
+std::atomic<long> gAllocations{0};
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete" // free() of what this operator new got from malloc()
+#endif
+void* operator new(std::size_t size) {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { ::operator delete(p); }
 
 using namespace quorvel;
 
@@ -164,7 +182,11 @@ int main(int argc, char** argv) {
         std::printf("MISMATCH: filter %ld, hand-written %ld, direct %ld\n", viaFilter, viaHand, direct);
         return 1;
     }
+    long before = gAllocations.load();
+    CountWithFilter(records, *filter);
+    long allocations = gAllocations.load() - before;
     std::printf("records %d, matching %ld\n", kRecords, viaFilter);
+    std::printf("allocations while the filter reads all records: %ld\n", allocations);
     std::printf("filter / hand-written through the field resolver: %.2f (%.1f ms / %.1f ms)\n", tFilter / tHand,
                 tFilter * 1e3, tHand * 1e3);
     std::printf("filter / hand-written on the record arrays:       %.2f (%.1f ms / %.1f ms)\n", tFilter / tDirect,
