@@ -2,6 +2,7 @@
 
 #include "base/CodePage.h"
 #include "base/Exception.h"
+#include "oracle/logon/OracleLogon.h"
 #include "oracle/session/OracleSession.h"
 #include "platform/UIServices.h"
 
@@ -37,7 +38,9 @@ QString FromLocal(const std::string& s) {
 
 } // namespace
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), FOracleSession(std::make_unique<TOracleSession>()) {
+TFormMain::TFormMain(QWidget* parent)
+    : QMainWindow(parent), FOracleSession(std::make_unique<TOracleSession>()),
+      FOracleLogon(std::make_unique<TOracleLogon>()) {
     setWindowTitle(QString::fromUtf8(ApplicationTitle));
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
@@ -86,7 +89,12 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), FOracleSession(std:
                                             QStringLiteral("Файлы SQL-скриптов(.sql) (*.sql);;Все файлы (*.*) (*)"));
     };
 
+    FOracleSession->Preferences().SetConvertUTF(cuUTF8ToUTF16);
     FOracleSession->OnChange = [this](TOracleSession&) { SetStatusMenu(); };
+    // The logon history has no registry key and no file: it lives in memory while the program runs.
+    FOracleLogon->SetSession(FOracleSession.get());
+    FOracleLogon->Options = {ldAuto, ldDatabase, ldDatabaseList, ldLogonHistory, ldConnectAs};
+    FOracleLogon->Caption = "Подключение";
 
     // The client area (log and status bar) has the design size; the menu bar comes on top.
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -102,6 +110,7 @@ TFormMain::~TFormMain() {
     // The session goes first so its last notification cannot reach a half-destroyed window.
     FOracleSession->OnChange = nullptr;
     FOracleSession.reset();
+    FOracleLogon.reset();
 }
 
 void TFormMain::Run(void (TFormMain::*handler)()) {
@@ -134,7 +143,9 @@ void TFormMain::SetStatusMenu() {
 }
 
 void TFormMain::MenuConnectClick() {
-    throw Exception("Connecting needs the logon dialog, which is not available yet in this build");
+    // The outcome shows through the session's change callback; logon failures are reported
+    // inside the logon dialog.
+    FOracleLogon->Execute();
 }
 
 void TFormMain::MenuDisconnectClick() { FOracleSession->SetConnected(false); }

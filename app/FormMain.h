@@ -14,6 +14,7 @@ class QPlainTextEdit;
 
 namespace quorvel {
 
+class TOracleLogon;
 class TOracleSession;
 
 // The application title: window caption, task-bar title and first help line.
@@ -25,6 +26,7 @@ public:
     ~TFormMain() override;
 
     TOracleSession& OracleSession() { return *FOracleSession; }
+    TOracleLogon& OracleLogon() { return *FOracleLogon; }
 
     // Command handlers, one per menu item.
     void MenuConnectClick();
@@ -62,6 +64,7 @@ private:
     void AddLog(const QString& line);
 
     std::unique_ptr<TOracleSession> FOracleSession;
+    std::unique_ptr<TOracleLogon> FOracleLogon;
 };
 
 // Reads a text file: a UTF-8 or UTF-16 byte-order mark selects that encoding, otherwise the

@@ -2,6 +2,7 @@
 
 #include "base/CodePage.h"
 #include "base/Exception.h"
+#include "oracle/logon/widgets/LogOnForm.h"
 #include "platform/MainThread.h"
 
 #include <QApplication>
@@ -107,8 +108,8 @@ bool TQtUIServices::ControlKeyDown() const {
     return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
 }
 
-std::unique_ptr<ILogonDialog> TQtUIServices::CreateLogonDialog() { NotYet("The logon dialog"); }
-std::unique_ptr<IPasswordDialog> TQtUIServices::CreatePasswordDialog() { NotYet("The password dialog"); }
+std::unique_ptr<ILogonDialog> TQtUIServices::CreateLogonDialog() { return CreateQtLogonDialog(); }
+std::unique_ptr<IPasswordDialog> TQtUIServices::CreatePasswordDialog() { return CreateQtPasswordDialog(); }
 std::unique_ptr<ISelectionDialog> TQtUIServices::CreateSelectionDialog() { NotYet("The selection dialog"); }
 
 } // namespace quorvel

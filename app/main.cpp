@@ -2,6 +2,7 @@
 #include "app/Console.h"
 #include "app/FormMain.h"
 #include "app/QtUIServices.h"
+#include "platform/Process.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -10,6 +11,8 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    // Program parameters such as OCIDLL=, ORACLEHOME= and UserId= are read by the library.
+    quorvel::platform::SetProgramParameters(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (quorvel::IsConsoleMode(args)) return quorvel::RunConsole(args);
 

@@ -1,5 +1,7 @@
 #include "app/FormMain.h"
 #include "base/CodePage.h"
+#include "oracle/logon/LogonHistory.h"
+#include "oracle/logon/OracleLogon.h"
 #include "oracle/session/OracleSession.h"
 #include "platform/HeadlessUIServices.h"
 
@@ -148,7 +150,7 @@ TEST_F(FormMainTest, HelpReplacesTheLogAndClearLogEmptiesIt) {
     EXPECT_TRUE(LogLines().isEmpty());
 }
 
-TEST_F(FormMainTest, AFailedConnectLeavesTheDisconnectedStateAndShowsTheMessage) {
+TEST_F(FormMainTest, AFailedLogonLeavesTheDisconnectedStateAndACancelledConnectChangesNothing) {
     form->MemoLog->appendPlainText("before");
     int changes = 0;
     form->OracleSession().OnChange = [&](quorvel::TOracleSession&) { ++changes; form->SetStatusMenu(); };
@@ -159,10 +161,105 @@ TEST_F(FormMainTest, AFailedConnectLeavesTheDisconnectedStateAndShowsTheMessage)
     EXPECT_TRUE(LogLines().isEmpty());
     EXPECT_TRUE(form->MenuConnect->isEnabled());
 
+    // The connect command runs the logon dialog; cancelling it changes nothing and reports nothing.
     form->MenuConnect->trigger();
-    const auto failures = Failures();
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_NE(failures[0].find("not available yet"), std::string::npos);
+    const auto shown = ui.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].What, quorvel::platform::UIRecord::Kind::LogonDialog);
+    EXPECT_EQ(changes, 1);
+    EXPECT_FALSE(form->OracleSession().Connected());
+}
+
+// The connect command through the logon component with its dialog answered by the script.
+class FormMainConnectTest : public FormMainTest {
+protected:
+    void SetUp() override {
+        const char* home = std::getenv("QUORVEL_STANDIN_HOME");
+        if (!home) GTEST_SKIP() << "QUORVEL_STANDIN_HOME is not set";
+        ASSERT_TRUE(root.isValid());
+        dir = root.path().toStdString();
+        std::filesystem::create_directories(dir + "/registry");
+        ::setenv("QUORVEL_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
+        ::setenv("ORACLE_HOME", home, 1);
+        quorvel::LogonHistory().Clear();
+        FormMainTest::SetUp();
+    }
+    void TearDown() override {
+        FormMainTest::TearDown();
+        quorvel::OracleShutdown();
+        quorvel::LogonHistory().Clear();
+        quorvel::LogonTexts() = quorvel::TLogonTexts();
+        ::unsetenv("QUORVEL_REGISTRY_DIR");
+    }
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> texts;
+        for (const auto& r : ui.Shown())
+            if (r.What == quorvel::platform::UIRecord::Kind::MessageBox) texts.push_back(r.Text);
+        return texts;
+    }
+
+    QTemporaryDir root;
+    std::string dir;
+};
+
+TEST_F(FormMainConnectTest, ConnectingThroughTheLogonDialog) {
+    using quorvel::platform::LogonDialogState;
+    LogonDialogState seen;
+    ui.QueueLogonAnswer(quorvel::platform::DialogResult::OK, [&](LogonDialogState& s) {
+        seen = s;
+        s.Username.Text = "scott";
+        s.Password.Text = "tiger";
+        s.Database.Text = dir + "/db";
+    });
+    form->MemoLog->appendPlainText("old line");
+    form->MenuConnect->trigger();
+    ASSERT_TRUE(form->OracleSession().Connected());
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(LogLines(), QStringList{QStringLiteral("Подключение успешно произведено...")});
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("scott"));
+    EXPECT_EQ(form->StatusPanel1->text(), QString::fromStdString(dir + "/db"));
+    EXPECT_FALSE(form->MenuConnect->isEnabled());
+
+    // The dialog as the window configures it: caption, database list, connect-as row, history.
+    EXPECT_EQ(seen.Caption, "Подключение");
+    EXPECT_TRUE(seen.Database.Visible);
+    EXPECT_TRUE(seen.UseAliasList);
+    EXPECT_TRUE(seen.ConnectAsVisible);
+    EXPECT_TRUE(seen.HistoryButtonVisible);
+    EXPECT_FALSE(seen.HistoryButtonEnabled);
+    EXPECT_EQ(form->OracleSession().Preferences().ConvertUTF(), quorvel::cuUTF8ToUTF16);
+
+    // The log-on is remembered for the rest of the run, so the next dialog offers it.
+    ASSERT_EQ(quorvel::LogonHistory().Count(), 1);
+    EXPECT_EQ(quorvel::LogonHistory().Item(0).DisplayString(), "scott@" + dir + "/db");
+    form->MenuDisconnect->trigger();
+    ui.QueueLogonAnswer(quorvel::platform::DialogResult::Cancel, [&](LogonDialogState& s) { seen = s; });
+    form->MenuConnect->trigger();
+    EXPECT_TRUE(seen.HistoryButtonEnabled);
+    EXPECT_EQ(seen.Username.Text, "scott");
+    EXPECT_FALSE(form->OracleSession().Connected());
+}
+
+// A failed log-on is reported inside the logon flow; the window stays disconnected.
+TEST_F(FormMainConnectTest, AFailedLogonIsReportedByTheLogonFlow) {
+    using quorvel::platform::LogonDialogState;
+    ui.QueueLogonAnswer(quorvel::platform::DialogResult::OK, [&](LogonDialogState& s) {
+        s.Username.Text = "scott";
+        s.Password.Text = "wrong";
+        s.Database.Text = dir + "/db";
+    });
+    ui.QueueLogonAnswer(quorvel::platform::DialogResult::Cancel);
+    form->MemoLog->appendPlainText("old line");
+    form->MenuConnect->trigger();
+    EXPECT_FALSE(form->OracleSession().Connected());
+    const auto messages = Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("ORA-01017", 0), 0u) << messages[0];
+    EXPECT_TRUE(LogLines().isEmpty());
+    EXPECT_TRUE(form->MenuConnect->isEnabled());
+    EXPECT_FALSE(form->MenuAction->menuAction()->isEnabled());
+    EXPECT_TRUE(form->StatusPanel0->text().isEmpty());
+    EXPECT_EQ(quorvel::LogonHistory().Count(), 0);
 }
 
 TEST_F(FormMainTest, CancellingTheModuleDialogChangesNothing) {
