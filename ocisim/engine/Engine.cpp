@@ -2,6 +2,7 @@
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1
 #include "ocisim/engine/Engine.h"
 #include "ocisim/engine/internal/Impl.h"
+#include "ocisim/engine/internal/NativePackages.h"
 #include "ocisim/engine/internal/PlSql.h"
 
 #include <sqlite3.h>
@@ -234,6 +235,8 @@ public:
     void Comment(SessionImpl& s, sql::Statement& st);
     void GrantRevoke(SessionImpl& s, sql::Statement& st);
     void Truncate(SessionImpl& s, sql::Statement& st);
+    void DirectoryDdl(SessionImpl& s, sql::Statement& st);   // CREATE [OR REPLACE] / DROP DIRECTORY
+    void EnsurePackageObjects();                              // the SYS objects of the server packages
     void RenameObject(SessionImpl& s, const std::string& owner, const std::string& from, const std::string& to);
     void BuildTable(const Object& o);                          // SQLite table, indexes and constraint triggers
     void BuildTriggers(const std::string& owner, const std::string& table);
@@ -500,6 +503,7 @@ void DatabaseImpl::OpenFiles(const DatabaseSettings* settings) {
     LoadCatalog();
     RecoverUndo();
     RefreshRuntimeTables();
+    EnsurePackageObjects();
 }
 
 int64_t DatabaseImpl::NewObjectId() {
@@ -758,6 +762,7 @@ CREATE TABLE ocs_version(banner TEXT);
 CREATE TABLE ocs_nls(parameter TEXT, value TEXT);
 CREATE TABLE ocs_source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);
 CREATE TABLE ocs_errors(owner TEXT, name TEXT, type TEXT, sequence INTEGER, line INTEGER, position INTEGER, text TEXT);
+CREATE TABLE ocs_directories(owner TEXT, directory_name TEXT PRIMARY KEY, directory_path TEXT);
 )");
     double now = rt::Now();
     struct U { int id; const char* name; const char* pw; int dba; };
@@ -874,7 +879,9 @@ const DictView kViews[] = {
      "WHERE parameter NOT IN ('NLS_CHARACTERSET', 'NLS_NCHAR_CHARACTERSET', 'NLS_RDBMS_VERSION')", nullptr},
     {"NLS_INSTANCE_PARAMETERS", "PARAMETER:V30,VALUE:V40", "SELECT parameter, value FROM ocs_nls WHERE parameter NOT IN ('NLS_CHARACTERSET', 'NLS_NCHAR_CHARACTERSET', 'NLS_RDBMS_VERSION')", nullptr},
     {"V_$SESSION", "SADDR:V16,SID:N,SERIAL#:N,AUDSID:N,USER#:N,USERNAME:V30,COMMAND:N,STATUS:V8,SCHEMANAME:V30,OSUSER:V30,PROCESS:V12,MACHINE:V64,TERMINAL:V30,PROGRAM:V48,TYPE:V10,LOGON_TIME:D,MODULE:V48,ACTION:V32,CLIENT_INFO:V64",
-     "SELECT printf('%016X', sid), sid, serial, sid, user_id, username, 0, status, schemaname, osuser, '1234', machine, 'pts/0', program, 'USER', logon_time, NULL, NULL, NULL FROM temp.ocs_sessions", nullptr},
+     "SELECT printf('%016X', sid), sid, serial, sid, user_id, username, 0, status, schemaname, osuser, '1234', machine, 'pts/0', program, 'USER', logon_time, module, action, client_info FROM temp.ocs_sessions", nullptr},
+    {"ALL_DIRECTORIES", "OWNER:V30,DIRECTORY_NAME:V30,DIRECTORY_PATH:V4000",
+     "SELECT owner, directory_name, directory_path FROM ocs_directories", nullptr},
     {"SESSION_ROLES", "ROLE:V30", "SELECT 'CONNECT' UNION ALL SELECT 'RESOURCE' UNION ALL SELECT 'DBA' WHERE (SELECT is_dba FROM ocs_users WHERE username = ora_user())", nullptr},
     {"USER_ROLE_PRIVS", "USERNAME:V30,GRANTED_ROLE:V30,ADMIN_OPTION:V3,DEFAULT_ROLE:V3,OS_GRANTED:V3",
      "SELECT ora_user(), 'CONNECT', 'NO', 'YES', 'NO' UNION ALL SELECT ora_user(), 'RESOURCE', 'NO', 'YES', 'NO' UNION ALL "
@@ -1010,7 +1017,8 @@ void DatabaseImpl::RefreshRuntimeTables() {
     Exec("CREATE TEMP TABLE IF NOT EXISTS ocs_dirty(obj INTEGER, rid INTEGER, tx INTEGER)");
     Exec("CREATE INDEX IF NOT EXISTS temp.ocs_dirty_ix ON ocs_dirty(obj, rid)");
     Exec("CREATE TEMP TABLE IF NOT EXISTS ocs_sessions(sid INTEGER PRIMARY KEY, serial INTEGER, user_id INTEGER, username TEXT, "
-         "status TEXT, schemaname TEXT, osuser TEXT, machine TEXT, program TEXT, logon_time REAL)");
+         "status TEXT, schemaname TEXT, osuser TEXT, machine TEXT, program TEXT, logon_time REAL, "
+         "module TEXT, action TEXT, client_info TEXT)");
     const DictView* sv = nullptr;
     for (const auto& v : kViews) if (std::string(v.name) == "V_$SESSION") sv = &v;
     std::string cols;
@@ -1462,7 +1470,7 @@ std::unique_ptr<Session> DatabaseImpl::Logon(std::string_view userIn, std::strin
     sessions_[s->sid_] = s.get();
     bool prev = capture_;
     capture_ = false;
-    Query q(db_, "INSERT INTO temp.ocs_sessions VALUES (?,?,?,?,'ACTIVE',?,?,'localhost','ocisim',?)");
+    Query q(db_, "INSERT INTO temp.ocs_sessions VALUES (?,?,?,?,'ACTIVE',?,?,'localhost','ocisim',?,NULL,NULL,NULL)");
     q.Bind(1, static_cast<int64_t>(s->sid_)).Bind(2, static_cast<int64_t>(s->serial_)).Bind(3, u.id).Bind(4, s->user_)
         .Bind(5, s->schema_).Bind(6, OsUser()).BindD(7, s->logonTime_);
     q.Run(db_);
@@ -1545,6 +1553,7 @@ uint16_t FunctionCode(const sql::Statement& st) {
     case K::Delete: return 9;
     case K::Merge: return 189;
     case K::CreateTable: return 1;
+    case K::CreateDirectory: return 157;
     case K::CreateView: return 10;
     case K::CreateIndex: return 20;
     case K::CreateSequence: return 13;
@@ -1569,6 +1578,7 @@ uint16_t FunctionCode(const sql::Statement& st) {
         if (t == "PACKAGE BODY") return 99;
         if (t == "TRIGGER") return 61;
         if (t == "TYPE") return 78;
+        if (t == "DIRECTORY") return 158;
         return 0;
     case K::Truncate: return 85;
     case K::Comment: return 38;
@@ -1603,7 +1613,7 @@ StatementType TypeOf(const sql::Statement& st) {
     case K::Delete: return StatementType::Delete;
     case K::Merge: return StatementType::Merge;
     case K::CreateTable: case K::CreateView: case K::CreateIndex: case K::CreateSequence: case K::CreateSynonym:
-    case K::CreateUser: case K::CreatePlSql:
+    case K::CreateUser: case K::CreatePlSql: case K::CreateDirectory:
         return st.objectType.rfind("ALTER", 0) == 0 ? StatementType::Alter : StatementType::Create;
     case K::Drop: return StatementType::Drop;
     case K::AlterTable: case K::AlterUser: case K::AlterSession: case K::AlterSystem: case K::AlterSequence: case K::AlterIndex:
@@ -3326,6 +3336,51 @@ void DatabaseImpl::Truncate(SessionImpl& s, sql::Statement& st) {
     BuildTriggers(t->owner, t->name);
 }
 
+void DatabaseImpl::DirectoryDdl(SessionImpl& s, sql::Statement& st) {
+    if (!s.dba_) Fail(1031, "insufficient privileges");
+    const std::string& name = st.object.name;
+    if (st.kind == sql::Statement::Drop) {
+        Query q(db_, "DELETE FROM ocs_directories WHERE directory_name = ?");
+        q.Bind(1, name);
+        q.Run(db_);
+        if (sqlite3_changes(db_) == 0) Fail(4043, "object " + name + " does not exist");
+        return;
+    }
+    if (st.text.empty() || st.text.size() > 4000) Fail(22929, "invalid or missing directory name");
+    Query find(db_, "SELECT 1 FROM ocs_directories WHERE directory_name = ?");
+    find.Bind(1, name);
+    if (find.Next() && !st.orReplace) Fail(955, "name is already used by an existing object");
+    Query q(db_, "INSERT OR REPLACE INTO ocs_directories VALUES ('SYS', ?, ?)");
+    q.Bind(1, name).Bind(2, st.text);
+    q.Run(db_);
+}
+
+void DatabaseImpl::EnsurePackageObjects() {
+    std::vector<std::string> missing;
+    for (const auto& [object, ddl] : NativePackageObjects()) {
+        std::string n(object);
+        size_t dot = n.find('.');
+        if (!cat_.Find(n.substr(0, dot), n.substr(dot + 1))) missing.emplace_back(ddl);
+    }
+    if (missing.empty()) return;
+    auto self = std::static_pointer_cast<DatabaseImpl>(shared_from_this());
+    SessionImpl sys(self, cat_.users["SYS"], ConnectMode::SysDba);
+    SessionImpl* prev = current_;
+    current_ = &sys;
+    try {
+        for (const auto& text : missing) {
+            auto st = sql::Parse(text);
+            RunDdl(sys, *st, text);
+        }
+    } catch (...) {
+        current_ = prev;
+        sys.db_.reset();
+        throw;
+    }
+    current_ = prev;
+    sys.db_.reset();
+}
+
 void DatabaseImpl::RunDdl(SessionImpl& s, sql::Statement& st, std::string_view text) {
     bool prev = capture_;
     capture_ = false;
@@ -3336,7 +3391,10 @@ void DatabaseImpl::RunDdl(SessionImpl& s, sql::Statement& st, std::string_view t
         switch (st.kind) {
         case K::CreateTable: CreateTable(s, st, text); break;
         case K::AlterTable: AlterTable(s, st); break;
-        case K::Drop: DropObject(s, st); break;
+        case K::Drop:
+            if (st.objectType == "DIRECTORY") DirectoryDdl(s, st);
+            else DropObject(s, st);
+            break;
         case K::CreateIndex: CreateIndex(s, st); break;
         case K::CreateSequence: CreateSequence(s, st, false); break;
         case K::AlterSequence: CreateSequence(s, st, true); break;
@@ -3348,6 +3406,7 @@ void DatabaseImpl::RunDdl(SessionImpl& s, sql::Statement& st, std::string_view t
         case K::Grant:
         case K::Revoke: GrantRevoke(s, st); break;
         case K::Truncate: Truncate(s, st); break;
+        case K::CreateDirectory: DirectoryDdl(s, st); break;
         case K::Rename: RenameObject(s, st.object.schema.empty() ? s.schema_ : st.object.schema, st.object.name, st.newName); break;
         case K::AlterIndex: break;
         default: Fail(900, "invalid SQL statement");

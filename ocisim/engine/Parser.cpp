@@ -1431,7 +1431,17 @@ std::unique_ptr<Statement> Parser::ParseCreate() {
         if (AtIdent()) s->object = ParseObjectName(904);
         return s;
     }
-    if (At("ROLE") || At("TABLESPACE") || At("DIRECTORY") || At("DATABASE") || At("CLUSTER") ||
+    if (Accept("DIRECTORY")) {
+        s->kind = Statement::CreateDirectory;
+        s->object.offset = Cur().offset;
+        s->object.name = Identifier();
+        Expect("AS");
+        if (Cur().kind != Tok::String) Error(22929, "invalid or missing directory name");
+        s->text = Cur().text;
+        ++p_;
+        return s;
+    }
+    if (At("ROLE") || At("TABLESPACE") || At("DATABASE") || At("CLUSTER") ||
         At("MATERIALIZED") || At("CONTEXT") || At("PROFILE")) {
         Error(3001, "unimplemented feature");
     }
@@ -1620,12 +1630,12 @@ std::unique_ptr<Statement> Parser::ParseDrop() {
         if (!At("SYNONYM")) Error(950, "invalid DROP option");
     }
     static const std::set<std::string> kinds = {"TABLE", "VIEW", "INDEX", "SEQUENCE", "SYNONYM", "USER",
-                                                "PROCEDURE", "FUNCTION", "PACKAGE", "TRIGGER", "TYPE"};
+                                                "PROCEDURE", "FUNCTION", "PACKAGE", "TRIGGER", "TYPE", "DIRECTORY"};
     if (Cur().kind != Tok::Ident || !kinds.count(Cur().text)) Error(950, "invalid DROP option");
     s->objectType = Cur().text;
     ++p_;
     if ((s->objectType == "PACKAGE" || s->objectType == "TYPE") && Accept("BODY")) s->objectType += " BODY";
-    if (s->objectType == "USER") s->object.name = Identifier();
+    if (s->objectType == "USER" || s->objectType == "DIRECTORY") s->object.name = Identifier();
     else s->object = ParseObjectName();
     if (Accept("CASCADE")) {
         s->cascade = true;

@@ -83,6 +83,9 @@ public:
     // a scalar. For such a function the interpreter passes `result` = nullptr and one more, last,
     // argument named "RETURN" (out, isRecord) that the package fills.
     virtual std::string_view RecordResult(std::string_view member) const { (void)member; return {}; }
+    // True when the function MEMBER returns a BOOLEAN (UTL_FILE.IS_OPEN, SYS.DIUTIL.INT_TO_BOOL):
+    // its result is then an Integer 1 or 0, or Null.
+    virtual bool ReturnsBoolean(std::string_view member) const { (void)member; return false; }
 };
 
 // The native package NAME (upper case, without a "SYS." prefix), nullptr when there is none.

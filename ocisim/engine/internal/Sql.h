@@ -143,6 +143,7 @@ struct Statement {
         CreateSynonym, CreateUser, AlterTable, AlterUser, AlterSession, AlterSystem, AlterSequence,
         AlterIndex, Drop, Truncate, Comment, Grant, Revoke, Commit, Rollback, Savepoint,
         SetTransaction, LockTable, Rename, PlSql, CreatePlSql, Explain, Analyze,
+        CreateDirectory,                          // object.name, text: the path
     } kind;
     explicit Statement(Kind k) : kind(k) {}
 
