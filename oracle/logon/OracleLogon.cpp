@@ -9,6 +9,7 @@
 #include "oracle/logon/LogonHistory.h"
 #include "oracle/session/OracleError.h"
 #include "oracle/session/OracleSession.h"
+#include "oracle/session/UTF8.h"
 #include "platform/Process.h"
 #include "platform/UIServices.h"
 
@@ -127,8 +128,8 @@ std::string UserIdParameter() {
 }
 
 std::string LogonDisplayMessage(const std::string& message) {
-    if (!NLSLangIsUTF8() || !IsValidUtf8(message)) return message;
-    return Utf16ToAnsi(Utf8ToUtf16(message));
+    // Message boxes take text of the process's code page.
+    return Utf16ToAnsi(MessageForDisplay(message));
 }
 
 TOracleLogon::TOracleLogon(TComponent* owner) : TComponent(owner) {}

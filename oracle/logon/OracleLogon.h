@@ -82,8 +82,8 @@ private:
 // The value of the first program parameter that begins with "UserId=" (letter case ignored),
 // at most 255 characters; empty when there is none.
 std::string UserIdParameter();
-// A database message made ready for a message box: with a UTF-8 client character set
-// (NLS_LANG) the client's bytes are UTF-8 and become text of the process's code page.
+// A database message made ready for a message box (text of the process's code page): with a
+// UTF-8 client character set (NLS_LANG) the client's bytes are decoded as UTF-8.
 std::string LogonDisplayMessage(const std::string& message);
 
 } // namespace quorvel

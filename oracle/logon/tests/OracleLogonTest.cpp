@@ -20,6 +20,10 @@
 #include "platform/HeadlessUIServices.h"
 #include "platform/Process.h"
 
+#ifdef QUORVEL_TEST_SQLITE
+#include <sqlite3.h>
+#endif
+
 using namespace quorvel;
 using platform::DialogResult;
 using platform::LogonDialogState;
@@ -448,6 +452,49 @@ TEST_F(OracleLogonTest, CancellingTheExpiredPasswordDialogCountsAsAFailedAttempt
     EXPECT_FALSE(session.Connected());
     EXPECT_TRUE(Messages().empty());
 }
+
+#ifdef QUORVEL_TEST_SQLITE
+// A password in its grace period logs on with a warning: the component asks whether to change
+// it now; Yes runs the expired-password dialog on the connected session, No leaves it.
+TEST_F(OracleLogonTest, AnExpiringPasswordOffersTheChange) {
+    RunAsSystem("select 1 from dual");   // creates the database
+    OracleShutdown();                    // the stand-in closes it with its last session
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((FDatabase + "/database.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE ocs_users SET account_status = 'EXPIRED(GRACE)' WHERE username = 'SCOTT'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    logon.Options = {ldDatabase, ldLogonHistory};
+    struct Case {
+        DialogResult answer;
+        std::string password;
+    };
+    for (const Case& c : {Case{DialogResult::No, "tiger"}, Case{DialogResult::Yes, "lion"}}) {
+        FUI.Clear();
+        session.LogOff();
+        Credentials("scott", "tiger");
+        FUI.QueueLogonAnswer(DialogResult::OK);
+        FUI.QueueAnswer(c.answer);
+        FUI.QueuePasswordAnswer(DialogResult::OK, [](PasswordDialogState& s) {
+            s.NewPassword.Text = "lion";
+            s.Verification.Text = "lion";
+        });
+        EXPECT_TRUE(logon.Execute());
+        ASSERT_TRUE(session.Connected());
+        const auto confirms = Shown(UIRecord::Kind::Confirm);
+        ASSERT_EQ(confirms.size(), 1u);
+        EXPECT_EQ(confirms[0].Title, "Confirm");
+        EXPECT_EQ(confirms[0].Text, session.ExpirationMessage() + "\r\nDo you wish to change your password now?");
+        EXPECT_NE(confirms[0].Text.find("ORA-28002"), std::string::npos) << confirms[0].Text;
+        EXPECT_EQ(Shown(UIRecord::Kind::PasswordDialog).size(), c.answer == DialogResult::Yes ? 1u : 0u);
+        EXPECT_EQ(session.LogonPassword(), c.password);
+        EXPECT_EQ(LogonHistory().Count(), 1);
+        if (c.answer == DialogResult::Yes) break;
+    }
+}
+#endif
 
 TEST_F(OracleLogonTest, ChangePasswordChecksTheOldPasswordAndTheVerification) {
     Credentials("scott", "tiger");
