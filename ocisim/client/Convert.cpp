@@ -1,5 +1,6 @@
 // Conversions between the client's external data types and the engine's values.
 #include "ocisim/client/internal/Convert.h"
+#include "ocisim/client/internal/Lob.h"
 
 #include <iconv.h>
 
@@ -541,6 +542,8 @@ int BindValue(const Bind& b, ub4 iter, const Env& env, ValueRef& out, std::strin
     case SQLT_RSET:
         out = ValueRef::MakeNull();
         return 0;
+    case SQLT_CLOB: case SQLT_BLOB: case SQLT_BFILEE:
+        return LobBindValue(b, iter, out, errText);
     default:
         errText = "ORA-03001: unimplemented feature";
         return 3001;

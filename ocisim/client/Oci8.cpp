@@ -3,6 +3,7 @@
 #include "ocisim/client/internal/Convert.h"
 #include "ocisim/client/internal/Handles.h"
 #include "ocisim/client/internal/Internal.h"
+#include "ocisim/client/internal/Lob.h"
 
 #include <algorithm>
 #include <chrono>
@@ -302,7 +303,14 @@ sword WriteOutValues(Stmt* s, ub4 iter, Error* err) {
         for (size_t k = 0; k < count; ++k) {
             ub4 row = table ? ub4(k) : iter;
             std::string errText;
-            int rc = DefineValue(d, row, (*outs)[k].Ref(), col, *s->env, s->session->dateFormat, errText);
+            int rc;
+            if (IsLobType(b->dty)) {
+                // a RETURNING locator knows the row it came from
+                col.DataType = b->dty == SQLT_CLOB ? OraType::Clob : b->dty == SQLT_BLOB ? OraType::Blob : OraType::Bfile;
+                rc = DeliverLob(d, row, (*outs)[k].Ref(), col, s->stmt->OutLobLocation(slot, k), errText);
+            } else {
+                rc = DefineValue(d, row, (*outs)[k].Ref(), col, *s->env, s->session->dateFormat, errText);
+            }
             if (rc == 1405) continue;  // a NULL out value into a bind without indicator is left alone
             if (rc != 0 && rc != 1406) return Fail(err, rc, errText);
         }
@@ -340,6 +348,9 @@ sword CollectBinds(Stmt* s, ub4 iter, BindValues& values, std::deque<std::string
         case SQLT_BOL: sl.declaredType = OraType::Boolean; break;
         case SQLT_AFC: sl.declaredType = OraType::Char; break;
         case SQLT_RDD: sl.declaredType = OraType::RowId; break;
+        case SQLT_CLOB: sl.declaredType = OraType::Clob; break;
+        case SQLT_BLOB: sl.declaredType = OraType::Blob; break;
+        case SQLT_BFILEE: sl.declaredType = OraType::Bfile; break;
         default: break;
         }
         std::string errText;
@@ -427,7 +438,8 @@ int DeliverRow(Stmt* s, ub4 row, const Value* stored, Error* err, bool& truncate
             continue;
         }
         std::string errText;
-        int rc = DefineValue(*d, row, v, cols[c], *s->env, s->session->dateFormat, errText);
+        int rc = IsLobType(d->dty) ? DeliverLob(*d, row, v, cols[c], stored ? LobLocation{} : s->stmt->ColumnLobLocation(c), errText)
+                                   : DefineValue(*d, row, v, cols[c], *s->env, s->session->dateFormat, errText);
         if (rc == 1406) { truncated = true; continue; }
         if (rc != 0) { Fail(err, rc, errText); return rc; }
     }
@@ -709,7 +721,8 @@ OCISIM_EXPORT sword OCIDescriptorAlloc(const dvoid* parenth, dvoid** descpp, ub4
     case OCI_DTYPE_DATE: case OCI_DTYPE_TIMESTAMP: case OCI_DTYPE_TIMESTAMP_TZ: case OCI_DTYPE_TIMESTAMP_LTZ:
         o = Make<DateTime>(env, type);
         break;
-    case OCI_DTYPE_LOB: case OCI_DTYPE_FILE: case OCI_DTYPE_SNAP: case OCI_DTYPE_RSET: case OCI_DTYPE_INTERVAL_YM:
+    case OCI_DTYPE_LOB: case OCI_DTYPE_FILE: o = NewLob(env, type); break;
+    case OCI_DTYPE_SNAP: case OCI_DTYPE_RSET: case OCI_DTYPE_INTERVAL_YM:
     case OCI_DTYPE_INTERVAL_DS:
         o = Make<Generic>(env, type);
         break;
@@ -974,6 +987,14 @@ OCISIM_EXPORT sword OCIAttrSet(dvoid* trgthndlp, ub4 trghndltyp, dvoid* attribut
         if (attrtype == OCI_ATTR_CHARSET_ID) return SetScalar(attributep, size, d->charsetId) ? OCI_SUCCESS : BadAttr(err);
         if (attrtype == OCI_ATTR_CHARSET_FORM) {
             if (!SetScalar(attributep, size, d->charsetForm) || (d->charsetForm != SQLCS_IMPLICIT && d->charsetForm != SQLCS_NCHAR)) return BadAttr(err);
+            return OCI_SUCCESS;
+        }
+        break;
+    }
+    case OCI_DTYPE_LOB: {
+        ub4 v = 0;
+        if (attrtype == OCI_ATTR_LOBEMPTY && (size == 0 || SetScalar(attributep, size, v))) {
+            SetLobEmpty(static_cast<Lob*>(o));
             return OCI_SUCCESS;
         }
         break;

@@ -1,4 +1,4 @@
-// Entry points this stage exports but does not drive yet (LOBs, objects, direct path,
+// Entry points this stage exports but does not drive yet (objects, direct path,
 // date-time values, external procedures): each answers ORA-03001 on the error handle it is
 // given, or OCI_INVALID_HANDLE when it has none, and never touches its other arguments.
 #include "ocisim/client/internal/Handles.h"
@@ -32,29 +32,6 @@ OCISIM_NOT_YET(OCIParamSet)
 OCISIM_NOT_YET(OCITransDetach)
 OCISIM_NOT_YET(OCITransPrepare)
 OCISIM_NOT_YET(OCITransForget)
-OCISIM_NOT_YET(OCILobAppend)
-OCISIM_NOT_YET(OCILobAssign)
-OCISIM_NOT_YET(OCILobCharSetForm)
-OCISIM_NOT_YET(OCILobCharSetId)
-OCISIM_NOT_YET(OCILobCopy)
-OCISIM_NOT_YET(OCILobDisableBuffering)
-OCISIM_NOT_YET(OCILobEnableBuffering)
-OCISIM_NOT_YET(OCILobErase)
-OCISIM_NOT_YET(OCILobFileClose)
-OCISIM_NOT_YET(OCILobFileCloseAll)
-OCISIM_NOT_YET(OCILobFileExists)
-OCISIM_NOT_YET(OCILobFileGetName)
-OCISIM_NOT_YET(OCILobFileIsOpen)
-OCISIM_NOT_YET(OCILobFileOpen)
-OCISIM_NOT_YET(OCILobFileSetName)
-OCISIM_NOT_YET(OCILobFlushBuffer)
-OCISIM_NOT_YET(OCILobGetLength)
-OCISIM_NOT_YET(OCILobIsEqual)
-OCISIM_NOT_YET(OCILobLoadFromFile)
-OCISIM_NOT_YET(OCILobLocatorIsInit)
-OCISIM_NOT_YET(OCILobRead)
-OCISIM_NOT_YET(OCILobTrim)
-OCISIM_NOT_YET(OCILobWrite)
 OCISIM_NOT_YET(OCIResultSetToStmt)
 OCISIM_NOT_YET(OCIObjectUnpin)
 OCISIM_NOT_YET(OCIObjectLock)
@@ -98,9 +75,6 @@ OCISIM_NOT_YET(OCIDirPathColArrayEntrySet)
 OCISIM_NOT_YET(OCIDirPathColArrayToStream)
 OCISIM_NOT_YET(OCIDirPathLoadStream)
 OCISIM_NOT_YET(OCIDirPathStreamReset)
-OCISIM_NOT_YET(OCILobCreateTemporary)
-OCISIM_NOT_YET(OCILobFreeTemporary)
-OCISIM_NOT_YET(OCILobIsTemporary)
 
 // These return a value rather than a status: no value exists until object types are supported.
 OCISIM_EXPORT void* OCIStringPtr(void*, void*) { return nullptr; }

@@ -321,6 +321,7 @@ public:
     int SessionId() const override { return sid_; }
     std::string NlsDateFormat() const override { return dateFormat_; }
     const EngineError* LogonWarning() const override { return warning_ ? &*warning_ : nullptr; }
+    void WriteLob(const LobLocation& where, const ValueRef& content) override;
 
     // TranslateHost
     const Catalog& Cat() const override { return db_->cat_; }
@@ -1526,6 +1527,34 @@ void SessionImpl::Rollback() {
     db_->EndTransaction(tx_, false);
 }
 
+void SessionImpl::WriteLob(const LobLocation& where, const ValueRef& content) {
+    Call call(*this);
+    DatabaseImpl& d = *db_;
+    const Object* table = nullptr;
+    for (const auto& [k, o] : d.cat_.objects)
+        if (o.id == where.Table && o.type == "TABLE") { table = &o; break; }
+    const Column* col = nullptr;
+    if (table)
+        for (const auto& c : table->cols) if (c.name == where.Column) col = &c;
+    if (!col || (col->info.DataType != OraType::Clob && col->info.DataType != OraType::Blob))
+        Fail(22275, "invalid LOB locator specified");
+    auto lock = d.rowLocks_.find(RowKey{where.Table, where.Row});
+    if (lock == d.rowLocks_.end() || lock->second != &tx_) Fail(22920, "row containing the LOB value is not locked");
+    d.EnsureTx();
+    Stmt st;
+    std::string sql = "UPDATE " + Quote(table->sqlName) + " SET " + Quote(col->name) + " = ?1 WHERE rowid = ?2";
+    if (sqlite3_prepare_v2(d.db_, sql.c_str(), -1, &st.s, nullptr) != SQLITE_OK) d.RaiseSqlite(SQLITE_ERROR, "lob");
+    // CLOB text is stored as text, an empty LOB as a zero-length blob (NULL is another value)
+    static const char none = 0;
+    const char* p = content.p ? content.p : &none;
+    if (col->info.DataType == OraType::Clob && content.n > 0) sqlite3_bind_text(st.s, 1, p, static_cast<int>(content.n), SQLITE_TRANSIENT);
+    else sqlite3_bind_blob(st.s, 1, p, static_cast<int>(content.n), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st.s, 2, where.Row);
+    int rc = sqlite3_step(st.s);
+    if (rc != SQLITE_DONE) d.RaiseSqlite(rc);
+    if (sqlite3_changes(d.db_) == 0) Fail(22275, "invalid LOB locator specified");
+}
+
 void SessionImpl::ChangePassword(std::string_view oldPassword, std::string_view newPassword) {
     Call call(*this);
     auto it = db_->cat_.users.find(user_);
@@ -1685,6 +1714,22 @@ public:
     }
     std::unique_ptr<Statement> TakeCursor(size_t) override { return nullptr; }
     bool CompiledWithErrors() const override { return compiledWithErrors_; }
+    LobLocation ColumnLobLocation(size_t index) const override {
+        LobLocation l;
+        if (!open_ || !main_.s || index >= row_.size() || row_[index].kind == ValueRef::Null) return l;
+        for (const auto& src : tr_.lobSources) {
+            if (src.column != index) continue;
+            if (sqlite3_column_type(main_.s, src.hidden) != SQLITE_INTEGER) return l;
+            l.Table = src.table;
+            l.Column = src.name;
+            l.Row = sqlite3_column_int64(main_.s, src.hidden);
+        }
+        return l;
+    }
+    LobLocation OutLobLocation(size_t slot, size_t row) const override {
+        if (slot < outLoc_.size() && row < outLoc_[slot].size()) return outLoc_[slot][row];
+        return {};
+    }
 
     void PrepareText();
 
@@ -1705,6 +1750,7 @@ private:
     int64_t lastRowNumber_ = 0, lastTable_ = 0;
     bool compiledWithErrors_ = false;
     std::vector<std::vector<Value>> out_;
+    std::vector<std::vector<LobLocation>> outLoc_;   // beside out_: where returned LOB values live
     std::vector<ValueRef> row_;
     std::vector<std::array<char, 32>> numBuf_;
     std::vector<int64_t> rownums_;
@@ -1850,6 +1896,11 @@ Value StatementImpl::ToValue(sqlite3_stmt* st, int i, const ColumnInfo& t) {
         rt::JulianTo7(sqlite3_column_double(st, i), v.date);
         return v;
     }
+    if (type == SQLITE_BLOB && t.DataType == OraType::Clob) {   // an empty CLOB
+        v.kind = ValueRef::Text;
+        v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(st, i)), static_cast<size_t>(sqlite3_column_bytes(st, i)));
+        return v;
+    }
     switch (type) {
     case SQLITE_INTEGER: v.kind = ValueRef::Integer; v.i = sqlite3_column_int64(st, i); break;
     case SQLITE_FLOAT: v.kind = ValueRef::Double; v.d = sqlite3_column_double(st, i); break;
@@ -1908,6 +1959,7 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
     rownums_.assign(static_cast<size_t>(std::max(1, s_.rownumSlots_)), 0);
     db.rownums_ = &rownums_;
     for (auto& o : out_) o.clear();
+    outLoc_.assign(out_.size(), {});
     if (ast_->kind == sql::Statement::Select) {
         BindAll(st, tr_.bindOfParam, binds);
         if (tr_.forUpdate) {
@@ -1948,6 +2000,16 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
         for (size_t k = 0; k < tr_.returningSlots.size(); ++k) {
             size_t slot = static_cast<size_t>(tr_.returningSlots[k]);
             if (slot < out_.size()) out_[slot].push_back(ToValue(st, static_cast<int>(k), tr_.returningTypes[k]));
+            if (slot < outLoc_.size()) {
+                LobLocation l;
+                for (const auto& src : tr_.returningLobs)
+                    if (src.column == k && sqlite3_column_type(st, static_cast<int>(k)) != SQLITE_NULL) {
+                        l.Table = src.table;
+                        l.Column = src.name;
+                        l.Row = sqlite3_column_int64(st, src.hidden);
+                    }
+                outLoc_[slot].push_back(std::move(l));
+            }
         }
     }
     if (rc != SQLITE_DONE) {
@@ -1955,6 +2017,7 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
         // the failed statement's own changes are gone: so are their undo records
         if (tx.undo.size() > undoMark) tx.undo.resize(undoMark);
         for (auto& o : out_) o.clear();
+        for (auto& o : outLoc_) o.clear();
         db.rownums_ = nullptr;
         RaiseStep(rc);
     }
@@ -2048,9 +2111,10 @@ bool StatementImpl::Fetch() {
             }
             break;
         case SQLITE_BLOB:
-            v.kind = ValueRef::Bytes;
+            v.kind = t == OraType::Clob ? ValueRef::Text : ValueRef::Bytes;   // a CLOB stored as bytes is an empty one
             v.p = static_cast<const char*>(sqlite3_column_blob(st, ci));
             v.n = static_cast<size_t>(sqlite3_column_bytes(st, ci));
+            if (!v.p) v.p = "";   // an empty LOB
             break;
         default:
             v.kind = ValueRef::Text;

@@ -101,6 +101,15 @@ struct ColumnInfo {
     std::string TypeName;          // for object and REF columns
 };
 
+// The row and column a LOB value was read from, for writing through its locator. A value that
+// is no plain column of a table (an expression, a view's computed column) has no location.
+struct LobLocation {
+    int64_t Table = 0;             // the table's object id, 0 when none
+    std::string Column;            // the column's name
+    int64_t Row = 0;               // the row (the number behind its ROWID)
+    bool Valid() const { return Table != 0; }
+};
+
 // Statement type codes as OCI_ATTR_STMT_TYPE reports them.
 enum class StatementType : uint16_t {
     Unknown = 0, Select = 1, Update = 2, Delete = 3, Insert = 4, Create = 5, Drop = 6, Alter = 7,
@@ -160,6 +169,11 @@ public:
     virtual std::unique_ptr<Statement> TakeCursor(size_t slot) = 0;
     // ORA-24344 compilation-error warning after a CREATE of a PL/SQL unit (success with information).
     virtual bool CompiledWithErrors() const = 0;
+
+    // Where the LOB in column `index` of the current row lives (invalid for other columns).
+    virtual LobLocation ColumnLobLocation(size_t index) const { (void)index; return {}; }
+    // Where RETURNING value `row` of bind slot `slot` lives (invalid when it is no LOB column).
+    virtual LobLocation OutLobLocation(size_t slot, size_t row) const { (void)slot; (void)row; return {}; }
 };
 
 class Database;
@@ -185,6 +199,14 @@ public:
     virtual std::string NlsDateFormat() const = 0;          // the session's NLS_DATE_FORMAT ("DD-MON-RR")
     // Set when logon succeeded with a warning (ORA-28002 the password will expire): code, text.
     virtual const EngineError* LogonWarning() const = 0;
+
+    // Replaces the whole value of the LOB at `where` (text as UTF-8 for CLOB and NCLOB, bytes
+    // for BLOB; an empty value is an empty LOB, not NULL). The row must be locked by this
+    // session's transaction (selected FOR UPDATE, or changed by it): else ORA-22920.
+    virtual void WriteLob(const LobLocation& where, const ValueRef& content) {
+        (void)where; (void)content;
+        throw EngineError(3001, "ORA-03001: unimplemented feature");
+    }
 };
 
 // How a new database is created (read from the settings file "ocisim.conf" of an existing one:

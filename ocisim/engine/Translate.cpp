@@ -912,9 +912,21 @@ TExpr Translator::Function(Expr& e, Scope& scope) {
     }
     if (f == "EMPTY_CLOB" || f == "EMPTY_BLOB") {
         need(0, 0);
-        r.sql = f == "EMPTY_BLOB" ? "x''" : "NULL";
+        r.sql = "x''";   // an empty LOB: a zero-length blob, which is not NULL
         r.t.DataType = f == "EMPTY_BLOB" ? OraType::Blob : OraType::Clob;
         r.t.ByteSize = 4000;
+        return r;
+    }
+    if (f == "TO_CLOB" || f == "TO_NCLOB" || f == "TO_BLOB") {
+        need(1, 1);
+        TExpr a = Translate(*e.args[0], scope);
+        r.sql = a.sql;
+        r.t.DataType = f == "TO_BLOB" ? OraType::Blob : OraType::Clob;
+        r.t.ByteSize = 4000;
+        if (f != "TO_BLOB") {
+            r.t.CharsetForm = f == "TO_NCLOB" ? 2 : 1;
+            r.t.CharsetId = f == "TO_NCLOB" ? h_.DbNCharsetId() : h_.DbCharsetId();
+        }
         return r;
     }
     if (f == "HEXTORAW") {
@@ -1184,6 +1196,15 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
     QueryResult res;
     std::string list;
     std::vector<std::string> exprs;
+    // LOB columns of tables in the top query carry their row's number in a hidden column, so a
+    // locator knows the row it writes to
+    struct LobItem { size_t column; const Source* src; std::string name; };
+    std::vector<LobItem> lobItems;
+    auto noteLob = [&](const Source* src, const std::string& col, const ColumnInfo& t) {
+        if (!top || !src || !src->obj || src->obj->type != "TABLE") return;
+        if (t.DataType != OraType::Clob && t.DataType != OraType::Blob && t.DataType != OraType::Bfile) return;
+        lobItems.push_back({res.names.size(), src, col});
+    };
     auto addColumn = [&](const std::string& sql, const std::string& name, const ColumnInfo& t) {
         exprs.push_back(sql);
         std::string alias = positional ? "c" + std::to_string(res.names.size() + 1) : name;
@@ -1197,7 +1218,10 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
             for (const auto& s : scope.sources) {
                 if (!it.expr->names.empty() && s.alias != it.expr->names.back()) continue;
                 any = true;
-                for (const auto& c : s.cols) addColumn((s.sqlAlias.empty() ? "" : s.sqlAlias + ".") + Quote(c.first), c.first, c.second);
+                for (const auto& c : s.cols) {
+                    noteLob(&s, c.first, c.second);
+                    addColumn((s.sqlAlias.empty() ? "" : s.sqlAlias + ".") + Quote(c.first), c.first, c.second);
+                }
             }
             if (!any) Fail(904, "\"" + (it.expr->names.empty() ? std::string("*") : it.expr->names.back()) + "\": invalid identifier", static_cast<int>(it.expr->offset));
             continue;
@@ -1209,6 +1233,16 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         else if (it.expr->kind == Expr::Rowid) name = "ROWID";
         if (name.empty()) name = HeadingOf(source_.substr(it.begin, it.end - it.begin));
         if (name.size() > 30 && it.alias.empty()) name = name.substr(0, 30);
+        if (it.expr->kind == Expr::Column && !it.expr->names.empty()) {
+            const Source* src = nullptr;
+            const std::string& col = it.expr->names.back();
+            for (const auto& sc : scope.sources) {
+                if (it.expr->names.size() >= 2 && sc.alias != it.expr->names[it.expr->names.size() - 2]) continue;
+                for (const auto& c : sc.cols) if (c.first == col) { src = &sc; break; }
+                if (src) break;
+            }
+            noteLob(src, col, x.t);
+        }
         addColumn(x.sql, name, x.t);
     }
     if (top && q.forUpdate) {
@@ -1224,6 +1258,15 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
         out_.forUpdate = true;
         out_.forUpdateTable = lockSrc->obj;
         out_.waitSeconds = q.waitSeconds;
+    }
+    bool hiddenAllowed = top && !positional && !b.distinct && b.groupBy.empty() && hierarchyPrefix.empty() &&
+                         !(!limitSql.empty() && order && !order->empty());
+    if (hiddenAllowed) {
+        int hidden = static_cast<int>(res.names.size()) + (out_.forUpdate ? 1 : 0);
+        for (const auto& li : lobItems) {
+            list += ", " + li.src->sqlAlias + "." + li.src->rowidCol;
+            out_.lobSources.push_back({li.column, li.src->obj->id, li.name, hidden++});
+        }
     }
     std::string sql = std::string("SELECT ") + (b.distinct ? "DISTINCT " : "") + list + " FROM " + from;
     if (!where.empty()) sql += " WHERE " + where;
@@ -1474,11 +1517,20 @@ void Returning(Translator& tr, sql::Statement& st, const Object& t, std::string&
     scope.sources.push_back(TargetSource(t, st.alias, ""));
     tr.allowAggregates_ = false;
     std::string list;
+    std::vector<Translated::LobSource> lobs;
     for (auto& e : st.returning) {
         TExpr x = tr.Translate(*e, scope);
         list += (list.empty() ? "" : ", ") + x.sql;
+        if (e->kind == Expr::Column && (x.t.DataType == OraType::Clob || x.t.DataType == OraType::Blob || x.t.DataType == OraType::Bfile))
+            lobs.push_back({tr.out_.returningTypes.size(), t.id, e->names.back(), 0});
         tr.out_.returningTypes.push_back(x.t);
     }
+    // a returned LOB column brings its row's number, for writing through the returned locator
+    for (auto& l : lobs) {
+        l.hidden = static_cast<int>(st.returning.size() + (&l - lobs.data()));
+        list += ", rowid";
+    }
+    tr.out_.returningLobs = std::move(lobs);
     sql += " RETURNING " + list;
     // the INTO placeholders are the last ones of the statement, in order
     size_t first = tr.ph_.size() - st.returningInto.size();

@@ -147,8 +147,7 @@ TEST_F(Env, ErrorRecordsAndUnimplementedNames) {
     sb4 code = -1;
     EXPECT_EQ(OCIErrorGet(err, 1, nullptr, &code, nullptr, 0, OCI_HTYPE_ERROR), OCI_NO_DATA);
     // an entry point of a later stage reports ORA-03001 on the error handle it was given
-    ub4 len = 0;
-    EXPECT_EQ(OCILobGetLength(nullptr, err, nullptr, &len), OCI_ERROR);
+    EXPECT_EQ(OCITransDetach(nullptr, err, 0), OCI_ERROR);
     text buf[200];
     ASSERT_EQ(OCIErrorGet(err, 1, nullptr, &code, buf, sizeof buf, OCI_HTYPE_ERROR), OCI_SUCCESS);
     EXPECT_EQ(code, 3001);
@@ -159,7 +158,7 @@ TEST_F(Env, ErrorRecordsAndUnimplementedNames) {
     ASSERT_EQ(OCIErrorGet(err, 1, nullptr, &code, small, sizeof small, OCI_HTYPE_ERROR), OCI_SUCCESS);
     EXPECT_STREQ((char*)small, "ORA-030");
     // without an error handle there is nowhere to report
-    EXPECT_EQ(OCILobGetLength(nullptr, nullptr, nullptr, &len), OCI_INVALID_HANDLE);
+    EXPECT_EQ(OCITransDetach(nullptr, nullptr, 0), OCI_INVALID_HANDLE);
     EXPECT_EQ(OCIErrorGet(env, 1, nullptr, &code, buf, sizeof buf, OCI_HTYPE_ERROR), OCI_INVALID_HANDLE);
 }
 

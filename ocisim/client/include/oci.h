@@ -348,6 +348,7 @@ sword OCIParamGet(const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdp
 sword OCITransStart(OCISvcCtx* svchp, OCIError* errhp, uword timeout, ub4 flags);
 sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
 sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
+sword OCITransDetach(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
 sword OCIBreak(dvoid* hndlp, OCIError* errhp);
 sword OCISvcCtxToLda(OCISvcCtx* svchp, OCIError* errhp, struct cda_def* ldap);
 sword OCILdaToSvcCtx(OCISvcCtx** svchpp, OCIError* errhp, struct cda_def* ldap);
@@ -359,7 +360,52 @@ sword OCISessionGet(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, OCIAuthIn
                     ub4 poolName_len, const OraText* tagInfo, ub4 tagInfo_len, OraText** retTagInfo,
                     ub4* retTagInfo_len, boolean* found, ub4 mode);
 sword OCISessionRelease(OCISvcCtx* svchp, OCIError* errhp, OraText* tag, ub4 tag_len, ub4 mode);
+
+/* LOB locators */
+typedef ub2 OCIDuration;
+#define OCI_TEMP_BLOB 1
+#define OCI_TEMP_CLOB 2
+#define OCI_DURATION_DEFAULT 8
+#define OCI_DURATION_CALL 12
+#define OCI_DURATION_STATEMENT 13
+#define OCI_FILE_READONLY 1
+#define OCI_LOB_BUFFER_FREE 1
+#define OCI_LOB_BUFFER_NOFREE 2
+typedef sb4 (*OCICallbackLobRead)(dvoid* ctxp, const dvoid* bufp, ub4 len, ub1 piece);
+typedef sb4 (*OCICallbackLobWrite)(dvoid* ctxp, dvoid* bufp, ub4* lenp, ub1* piece);
 sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* lenp);
+sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset, dvoid* bufp, ub4 bufl,
+                 dvoid* ctxp, OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm);
+sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp, ub4 offset, dvoid* bufp, ub4 buflen,
+                  ub1 piece, dvoid* ctxp, OCICallbackLobWrite cbfp, ub2 csid, ub1 csfrm);
+sword OCILobTrim(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4 newlen);
+sword OCILobErase(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amount, ub4 offset);
+sword OCILobAppend(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* dst_locp, OCILobLocator* src_locp);
+sword OCILobCopy(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* dst_locp, OCILobLocator* src_locp, ub4 amount,
+                 ub4 dst_offset, ub4 src_offset);
+sword OCILobLoadFromFile(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* dst_locp, OCILobLocator* src_filep, ub4 amount,
+                         ub4 dst_offset, ub4 src_offset);
+sword OCILobAssign(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* src_locp, OCILobLocator** dst_locpp);
+sword OCILobIsEqual(OCIEnv* envhp, const OCILobLocator* x, const OCILobLocator* y, boolean* is_equal);
+sword OCILobLocatorIsInit(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, boolean* is_initialized);
+sword OCILobCharSetForm(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub1* csfrm);
+sword OCILobCharSetId(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp, ub2* csid);
+sword OCILobCreateTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub2 csid, ub1 csfrm, ub1 lobtype,
+                            boolean cache, OCIDuration duration);
+sword OCILobFreeTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp);
+sword OCILobIsTemporary(OCIEnv* envhp, OCIError* errhp, OCILobLocator* locp, boolean* is_temporary);
+sword OCILobEnableBuffering(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp);
+sword OCILobDisableBuffering(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp);
+sword OCILobFlushBuffer(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4 flag);
+sword OCILobFileSetName(OCIEnv* envhp, OCIError* errhp, OCILobLocator** filepp, const OraText* dir_alias, ub2 d_length,
+                        const OraText* filename, ub2 f_length);
+sword OCILobFileGetName(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* filep, OraText* dir_alias, ub2* d_length,
+                        OraText* filename, ub2* f_length);
+sword OCILobFileExists(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, boolean* flag);
+sword OCILobFileOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, ub1 mode);
+sword OCILobFileClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep);
+sword OCILobFileIsOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* filep, boolean* flag);
+sword OCILobFileCloseAll(OCISvcCtx* svchp, OCIError* errhp);
 
 /* numbers and instances */
 #define OCI_NUMBER_UNSIGNED 0

@@ -139,6 +139,21 @@ struct DateTime : Object {  // OCI_DTYPE_DATE, _TIMESTAMP, _TIMESTAMP_TZ, _TIMES
     sb1 tzHour = 0, tzMinute = 0;
 };
 
+struct Lob : Object {       // OCI_DTYPE_LOB, OCI_DTYPE_FILE: a LOB locator
+    bool init = false;          // points at a value (an empty LOB included)
+    OraType kind = OraType::Blob;
+    ub1 csform = SQLCS_IMPLICIT;
+    std::string data;           // CLOB and NCLOB: UTF-8 text; BLOB and BFILE: bytes
+    LobLocation where;          // the row it writes to; none for temporary and read-only values
+    bool fetched = false;       // came from a query or RETURNING (writing needs a locked row)
+    bool temporary = false, buffering = false, fileOpen = false;
+    std::string dir, file;      // BFILE: directory alias and file name
+    // a piecewise read or write in progress (OCI_NEED_DATA between calls)
+    bool reading = false, writing = false;
+    ub4 pieceOffset = 0, pieceRemaining = 0;
+    std::string pending;        // bytes of a piecewise write, stored when the last piece arrives
+};
+
 struct Generic : Object {};   // descriptors and handles this stage does not drive yet
 
 struct Stmt : Object {

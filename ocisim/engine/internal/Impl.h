@@ -108,6 +108,11 @@ struct Translated {
     bool forUpdate = false;
     int waitSeconds = -1;
     const Object* forUpdateTable = nullptr;  // FOR UPDATE: rows locked are this table's (hidden last column)
+    // LOB columns of tables: select-list (or RETURNING) position, table, column, and the SQLite
+    // result column holding the row's number
+    struct LobSource { size_t column = 0; int64_t table = 0; std::string name; int hidden = 0; };
+    std::vector<LobSource> lobSources;
+    std::vector<LobSource> returningLobs;
     std::vector<int64_t> readTables;         // object ids the statement reads
     std::vector<int64_t> substituted;        // tables read through ConsistentSource
     int rownumSlots = 0;
