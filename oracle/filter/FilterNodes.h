@@ -109,6 +109,7 @@ private:
     // One operand of a chain of AND or OR over Booleans; a comparison is read without the
     // virtual call.
     struct TChainItem {
+        uint8_t Kind;                    // the comparison's inline kind, 0 for any other
         const TRelationalOp* Comparison; // the node when it is a comparison
         const TExpression* Node;
     };

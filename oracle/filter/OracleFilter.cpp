@@ -256,7 +256,7 @@ TBinaryOp::TBinaryOp(TOperator op, std::unique_ptr<TExpression> operand1, std::u
             }
             const TRelationalOp* comparison =
                 typeid(*operand) == typeid(TRelationalOp) ? static_cast<const TRelationalOp*>(operand) : nullptr;
-            FChain.push_back({comparison, operand});
+            FChain.push_back({comparison ? comparison->FInline : uint8_t(0), comparison, operand});
         }
     }
 }
@@ -402,9 +402,9 @@ int CompareUnits(std::u16string_view a, bool foldA, std::u16string_view b, bool 
 } // namespace
 
 struct TRelationalOp::TPaths {
-    // The comparison's value: the inline kinds here, the others through FTest. Chains of
-    // AND and OR read their comparisons through it, without a call.
-    [[gnu::always_inline]] static inline bool Read(const TRelationalOp& self);
+    // The comparison's value, kind being its FInline: the inline kinds here, the others
+    // through FTest. Chains of AND and OR read their comparisons through it, without a call.
+    [[gnu::always_inline]] static inline bool Read(const TRelationalOp& self, uint8_t kind);
 
     // How the values of one comparison type come from a literal and from a column; a column
     // reader returns false for a null field.
@@ -600,9 +600,9 @@ TRelationalOp::TTest TRelationalOp::SelectTest() {
     return &TPaths::General; // right, but not used: Read handles the inline kinds itself
 }
 
-bool TRelationalOp::AsBoolean() const { return TPaths::Read(*this); }
+bool TRelationalOp::AsBoolean() const { return TPaths::Read(*this, FInline); }
 
-bool TRelationalOp::TPaths::Read(const TRelationalOp& self) {
+bool TRelationalOp::TPaths::Read(const TRelationalOp& self, uint8_t kind) {
 #define QUORVEL_ORDERED_KINDS(first, V)                                 \
     case first: return TPaths::ColumnLiteral<V, opEq>(self);         \
     case first + 1: return TPaths::ColumnLiteral<V, opNEQ>(self);    \
@@ -610,7 +610,7 @@ bool TRelationalOp::TPaths::Read(const TRelationalOp& self) {
     case first + 3: return TPaths::ColumnLiteral<V, opGT>(self);     \
     case first + 4: return TPaths::ColumnLiteral<V, opLTE>(self);    \
     case first + 5: return TPaths::ColumnLiteral<V, opGTE>(self);
-    switch (self.FInline) {
+    switch (kind) {
     QUORVEL_ORDERED_KINDS(inlineInteger, TPaths::IntegerValues)
     QUORVEL_ORDERED_KINDS(inlineFloat, TPaths::FloatValues)
     QUORVEL_ORDERED_KINDS(inlineDate, TPaths::DateValues)
@@ -628,7 +628,9 @@ bool TBinaryOp::AsBoolean() const {
         // AND stops at the first false operand, OR at the first true one.
         const bool stop = FOperator == opOr;
         for (const TChainItem& item : FChain) {
-            bool value = item.Comparison ? TRelationalOp::TPaths::Read(*item.Comparison) : item.Node->AsBoolean();
+            bool value = item.Kind         ? TRelationalOp::TPaths::Read(*item.Comparison, item.Kind)
+                         : item.Comparison ? item.Comparison->FTest(*item.Comparison)
+                                           : item.Node->AsBoolean();
             if (value == stop) return stop;
         }
         return !stop;

@@ -198,3 +198,21 @@ TEST_F(FilterDirect, ReadingRecordsAllocatesNothing) {
         EXPECT_EQ(first, second) << Utf8(c.Filter);
     }
 }
+
+TEST_F(FilterDirect, ConversionsThatFollowTheRegionalSettingsAreMadePerRecord) {
+    // Read as a string, a Float literal uses the decimal separator in force when the record
+    // is read; read as a date, a String literal the date format in force then.
+    FRecords.AddRecord({std::u16string(u"1,5"), 1, 1.5, true, 43862.0, std::u16string(u"1.5"), 1}); // 1 Feb 2020
+    auto name = ParseFilter(u"[NAME] = 1.5", {}, FRecords);
+    auto date = ParseFilter(u"[D] = '02.01.2020'", {}, FRecords); // 2 January while parsing
+    TFormatSettings us;
+    us.ShortDateFormat = "mm/dd/yyyy";
+    us.DateSeparator = '.';
+    us.LongTimeFormat = "hh:nn:ss";
+    us.TimeSeparator = ':';
+    us.DecimalSeparator = ',';
+    SetFormatSettings(us);
+    FRecords.SetCurrent(FRecords.RecordCount() - 1);
+    EXPECT_TRUE(name->AsBoolean());
+    EXPECT_TRUE(date->AsBoolean());
+}
