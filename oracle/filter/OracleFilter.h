@@ -137,11 +137,12 @@ public:
 
     // The null state and the value in one call: false when the field is null. Comparisons of
     // a column with a literal or another column use these; the defaults call the readers
-    // above, and a source overrides them to look at its record buffer once.
+    // above, and a source overrides them to look at its record buffer once (the answers must
+    // stay those of FieldIsNull and the reader each stands for).
     virtual bool FieldInteger(int index, int32_t& value) const;
     virtual bool FieldFloat(int index, double& value) const; // not used for date fields
     virtual bool FieldString(int index, std::u16string_view& value, std::u16string& buffer) const;
-    virtual bool FieldDateTime(int index, TDateTime& value) const;
+    virtual bool FieldDateTime(int index, TDateTime& value) const; // any field compared as a date
     virtual bool FieldBoolean(int index, bool& value) const;
 };
 
