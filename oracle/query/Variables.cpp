@@ -8,6 +8,7 @@
 #include "db/Params.h"
 #include "oracle/session/OracleSession.h"
 #include "oracle/session/OracleTimestamp.h"
+#include "oracle/session/UTF8.h"
 
 #include <algorithm>
 #include <cmath>
@@ -91,7 +92,7 @@ S WithoutCR(S text) {
 
 // Every lone LF and every lone CR becomes CR LF; CR LF stays.
 template <typename S>
-S NormalizeLineBreaks(const S& text) {
+S NormalizeLineBreaks(S text) {
     using C = typename S::value_type;
     bool needed = false;
     for (size_t i = 0; i < text.size() && !needed; ++i) {
@@ -118,8 +119,8 @@ S NormalizeLineBreaks(const S& text) {
 }
 
 template <typename S>
-S NormalizeFor(TOracleSession* session, const S& text) {
-    return StripsCR(session) ? NormalizeLineBreaks(text) : text;
+S NormalizeFor(TOracleSession* session, S text) {
+    return StripsCR(session) ? NormalizeLineBreaks(std::move(text)) : text;
 }
 
 std::uint16_t Swap16(std::uint16_t u) { return std::uint16_t((u >> 8) | (u << 8)); }
@@ -171,11 +172,11 @@ Variant ConvertBufferOut(const void* slot, int slotSize, int type, int charSetID
             if (charSetID == 2000)
                 for (auto& c : text) c = char16_t(Swap16(std::uint16_t(c)));
             // ConvertUTF always reads cuUTF8ToUTF16, so UTF-16 text stays UTF-16.
-            return Variant(NormalizeFor(session, text));
+            return Variant(NormalizeFor(session, std::move(text)));
         }
         std::string bytes(static_cast<const char*>(slot), BoundedStrLen(slot, slotSize));
-        if (IsUTF8CharSetID(charSetID)) return Variant(NormalizeFor(session, Utf8ToUtf16(bytes)));
-        return Variant(NormalizeFor(session, bytes));
+        if (IsUTF8CharSetID(charSetID)) return Variant(NormalizeFor(session, UTF8Decode(bytes)));
+        return Variant(NormalizeFor(session, std::move(bytes)));
     }
     case otInteger: {
         std::int32_t v = 0;
@@ -283,7 +284,7 @@ void TVariableData::SetValue(int index, const Variant& value, TOracleSession* se
             auto* p = static_cast<std::uint8_t*>(Slot(index));
             size_t room = size_t(std::max(bufsize - 1, 0));
             if (IsUTF16CharSetID(CharSetID)) {
-                std::u16string text = value.Type() == vtUString ? value.ToUString() : Utf8ToUtf16(value.ToString());
+                std::u16string text = value.Type() == vtUString ? value.ToUString() : UTF8Decode(value.ToString());
                 if (StripsCR(session)) text = WithoutCR(std::move(text));
                 if (CharSetID == 2000)
                     for (auto& c : text) c = char16_t(Swap16(std::uint16_t(c)));
@@ -296,7 +297,7 @@ void TVariableData::SetValue(int index, const Variant& value, TOracleSession* se
                 if (IsUTF8CharSetID(CharSetID) && value.Type() == vtUString) {
                     std::u16string wide = value.ToUString();
                     if (StripsCR(session)) wide = WithoutCR(std::move(wide));
-                    text = Utf16ToUtf8(wide);
+                    text = UTF8Encode(wide);
                 } else {
                     text = value.ToString();
                     if (StripsCR(session)) text = WithoutCR(std::move(text));

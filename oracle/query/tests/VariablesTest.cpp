@@ -866,6 +866,45 @@ TEST_F(VariablesTest, DamagedStreamsLeaveTheListAlone) {
     EXPECT_EQ(vars.GetVariable("R").ToString(), std::string(4000, 'z'));
 }
 
+TEST_F(VariablesTest, AnyDamageToAStoredFormIsRefusedCleanly) {
+    TestOwner sourceOwner;
+    TVariables source(&sourceOwner);
+    source.DeclareAndSet("S", otString, Variant("text"));
+    source.DeclareAndSet("L", otLong, Variant("long"));
+    source.DeclareAndSet("R", otLongRaw, Variant(std::vector<std::uint8_t>{1, 2}));
+    source.DeclareVariable("P", otString);
+    source.DimPLSQLTable("P", 3, 8);
+    TMemoryStream out;
+    source.WriteData(out);
+    const std::string good = out.Data();
+    std::vector<std::string> damaged;
+    for (size_t cut = 0; cut < good.size(); ++cut) damaged.push_back(good.substr(0, cut));
+    for (size_t at = 0; at < good.size(); ++at)
+        for (char b : {'\xFF', '\x7F', '\x00'}) {
+            std::string d = good;
+            d[at] = b;
+            damaged.push_back(d);
+        }
+    vars.DeclareAndSet("KEEP", otInteger, Variant(1));
+    int refused = 0;
+    for (const std::string& bytes : damaged) {
+        TMemoryStream s(bytes);
+        try {
+            vars.ReadData(s);
+        } catch (const std::exception&) {
+            ++refused;
+            ASSERT_EQ(vars.Count(), 1);
+            ASSERT_EQ(vars.VariableName(0), ":KEEP");
+            continue;
+        }
+        // What was accepted is a list that works.
+        for (int i = 0; i < vars.Count(); ++i) (void)vars.Data(i).DisplayString(nullptr);
+        vars.DeleteVariables();
+        vars.DeclareAndSet("KEEP", otInteger, Variant(1));
+    }
+    EXPECT_GE(refused, int(good.size()));
+}
+
 TEST_F(VariablesTest, WhenTheStoredFormIsWritten) {
     TestOwner ancestorOwner;
     TVariables ancestor(&ancestorOwner);
