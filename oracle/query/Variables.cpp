@@ -384,8 +384,12 @@ Variant ElementOut(const TVariableData& v, int index, TOracleSession* session) {
     if (v.indp[size_t(index)] == -1) return NullResult(session);
     const void* slot = v.Slot(index);
     int length = v.len;
-    if (IsStringType(v.buftype) && IsUTF16CharSetID(v.CharSetID))
-        length = BoundedUtf16Bytes(slot, v.bufsize - 1); // the zero-filled rest ends the text
+    if (IsStringType(v.buftype) && IsUTF16CharSetID(v.CharSetID)) {
+        // A scalar has the length the client reported (or the last value stored); the elements of
+        // an array share one length field, so each ends at the zero-filled rest of its slot.
+        if (v.ArraySize != 1 || v.IsPLSQLTable) length = BoundedUtf16Bytes(slot, v.bufsize - 1);
+        else length = std::clamp(v.len, 0, std::max(v.bufsize - 1, 0));
+    }
     Variant out = ConvertBufferOut(slot, v.bufsize, v.buftype, v.CharSetID, session, length);
     if (v.buftype == otLong && out.Type() == vtString) return Variant(NormalizeFor(session, out.ToString()));
     return out;

@@ -281,6 +281,13 @@ TEST_F(VariablesTest, UnicodeCharacterSets) {
             EXPECT_EQ(vars.Data(0).len, 4);
         }
     }
+    // A scalar reads as many bytes as its length says, as the client leaves it after an out-bind.
+    vars.DeclareVariable("W", otString);
+    vars.DeclareVariableCharSet("W", 1, 1000);
+    vars.SetVariable("W", Variant(u"hello"));
+    std::memcpy(vars.Data(0).buf, u"hi", 4);
+    vars.Data(0).len = 4;
+    EXPECT_EQ(vars.GetVariable("W").ToUString(), u"hi");
     // 8-bit text given to a UTF-16 variable is read as UTF-8.
     vars.DeclareVariable("W", otString);
     vars.DeclareVariableCharSet("W", 1, 1000);
