@@ -91,32 +91,36 @@ TTimestampFetch TimestampFetchType(TOracleSession& session) {
 
 namespace {
 
+// Both copy the text between line-break characters in whole runs.
 template <typename Char>
 std::basic_string<Char> RemoveCRT(std::basic_string_view<Char> text) {
     std::basic_string<Char> out;
     out.reserve(text.size());
-    for (Char c : text)
-        if (c != Char('\r')) out += c;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != Char('\r')) continue;
+        out.append(text.data() + start, i - start);
+        start = i + 1;
+    }
+    out.append(text.data() + start, text.size() - start);
     return out;
 }
 
 template <typename Char>
 std::basic_string<Char> ToCRLFT(std::basic_string_view<Char> text) {
+    static constexpr Char crlf[2] = {Char('\r'), Char('\n')};
     std::basic_string<Char> out;
     out.reserve(text.size() + text.size() / 16 + 2);
+    std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const Char c = text[i];
-        if (c == Char('\r')) {
-            if (i + 1 < text.size() && text[i + 1] == Char('\n')) ++i;
-            out += Char('\r');
-            out += Char('\n');
-        } else if (c == Char('\n')) {
-            out += Char('\r');
-            out += Char('\n');
-        } else {
-            out += c;
-        }
+        if (c != Char('\r') && c != Char('\n')) continue;
+        out.append(text.data() + start, i - start);
+        out.append(crlf, 2);
+        if (c == Char('\r') && i + 1 < text.size() && text[i + 1] == Char('\n')) ++i;
+        start = i + 1;
     }
+    out.append(text.data() + start, text.size() - start);
     return out;
 }
 
