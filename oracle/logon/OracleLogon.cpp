@@ -66,6 +66,10 @@ bool ConnectAsPossible(const TOracleSession& session) {
             EnsureOCILoaded();
         } catch (const Exception&) {
         }
+        // A load that had to change directory puts it back, as a log-on does.
+        OCIGlobalLock().Enter();
+        RestoreCurrentDir();
+        OCIGlobalLock().Leave();
     }
     return HasOCI8 && !ForceOCI7 && !session.Preferences().UseOCI7();
 }

@@ -274,12 +274,17 @@ TEST_F(LogOnFormTest, HistoryMenuFromTheKeysAndChoosingAnEntry) {
     form.HistoryPopup->hide();
 
     // Down in the connect-as list belongs to the list; Control+H works there.
+    QTest::keyClick(form.ConnectAsList, Qt::Key_Down);
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(form.ConnectAsList->currentIndex(), 1);
     QTest::keyClick(form.ConnectAsList, Qt::Key_H, Qt::ControlModifier);
     EXPECT_EQ(menus, 2);
     form.HistoryPopup->hide();
 
-    // An entry without a password fills the fields and waits.
-    actions[0]->trigger();
+    // An entry without a password fills the fields and waits (the menu was filled afresh).
+    const auto refilled = form.HistoryPopup->actions();
+    ASSERT_EQ(refilled.size(), 3);
+    refilled[0]->trigger();
     EXPECT_EQ(form.result(), QDialog::Rejected);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.DatabaseEdit->text(), QStringLiteral("QUORVEL"));
