@@ -90,32 +90,18 @@ S WithoutCR(S text) {
     return text;
 }
 
-// Every lone LF and every lone CR becomes CR LF; CR LF stays.
+// Every lone LF and every lone CR becomes CR LF; CR LF stays (the session's rule). Text that
+// needs no change is handed back without a copy.
 template <typename S>
 S NormalizeLineBreaks(S text) {
     using C = typename S::value_type;
-    bool needed = false;
-    for (size_t i = 0; i < text.size() && !needed; ++i) {
-        if (text[i] == C('\n')) needed = i == 0 || text[i - 1] != C('\r');
-        else if (text[i] == C('\r')) needed = i + 1 >= text.size() || text[i + 1] != C('\n');
-    }
-    if (!needed) return text;
-    S out;
-    out.reserve(text.size() + text.size() / 8 + 2);
     for (size_t i = 0; i < text.size(); ++i) {
-        C c = text[i];
-        if (c == C('\r')) {
-            out.push_back(C('\r'));
-            out.push_back(C('\n'));
-            if (i + 1 < text.size() && text[i + 1] == C('\n')) ++i;
-        } else if (c == C('\n')) {
-            out.push_back(C('\r'));
-            out.push_back(C('\n'));
-        } else {
-            out.push_back(c);
-        }
+        bool lone = text[i] == C('\n') ? i == 0 || text[i - 1] != C('\r')
+                  : text[i] == C('\r') ? i + 1 >= text.size() || text[i + 1] != C('\n')
+                                       : false;
+        if (lone) return ToCRLF(std::basic_string_view<C>(text));
     }
-    return out;
+    return text;
 }
 
 template <typename S>
