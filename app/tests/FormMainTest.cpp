@@ -1,7 +1,9 @@
 #include "app/FormMain.h"
+#include "app/QtUIServices.h"
 #include "base/CodePage.h"
 #include "oracle/logon/LogonHistory.h"
 #include "oracle/logon/OracleLogon.h"
+#include "oracle/logon/widgets/LogOnForm.h"
 #include "oracle/session/OracleSession.h"
 #include "platform/HeadlessUIServices.h"
 
@@ -15,6 +17,11 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
 
 #include <cstdlib>
 #include <filesystem>
@@ -238,6 +245,33 @@ TEST_F(FormMainConnectTest, ConnectingThroughTheLogonDialog) {
     EXPECT_TRUE(seen.HistoryButtonEnabled);
     EXPECT_EQ(seen.Username.Text, "scott");
     EXPECT_FALSE(form->OracleSession().Connected());
+}
+
+// The same through the Qt services: the connect command opens the real logon form.
+TEST_F(FormMainConnectTest, TheQtServicesShowTheLogonForm) {
+    quorvel::TQtUIServices qt;
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* logon = dynamic_cast<quorvel::TLogOnForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(logon, nullptr);
+        shown = true;
+        EXPECT_EQ(logon->windowTitle(), QStringLiteral("Подключение"));
+        EXPECT_TRUE(logon->AliasList->isVisible());
+        EXPECT_GT(logon->AliasList->count(), 0);
+        EXPECT_TRUE(logon->ConnectAsList->isVisible());
+        EXPECT_TRUE(logon->HistoryBtn->isVisible());
+        EXPECT_EQ(logon->size(), QSize(291, 175));
+        EXPECT_EQ(logon->focusWidget(), static_cast<QWidget*>(logon->UsernameEdit));
+        logon->UsernameEdit->setText(QStringLiteral("scott"));
+        logon->PasswordEdit->setText(QStringLiteral("tiger"));
+        logon->AliasList->setEditText(QString::fromStdString(dir + "/db"));
+        logon->grab().save(QDir::temp().filePath("quorvel-main-window-logon.png"));
+        logon->OKBtn->click();
+    });
+    form->MenuConnect->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(form->OracleSession().Connected());
+    EXPECT_EQ(form->StatusPanel0->text(), QStringLiteral("scott"));
 }
 
 // A failed log-on is reported inside the logon flow; the window stays disconnected.
