@@ -1,5 +1,6 @@
 #include "oracle/query/Variables.h"
 
+#include "base/CodePage.h"
 #include "base/FormatSettings.h"
 #include "base/Stream.h"
 #include "db/Params.h"
@@ -63,6 +64,13 @@ TEST_F(VariablesTest, NamesAreUpperCasedAndColonPrefixed) {
     EXPECT_EQ(vars.GetVariable(":EMPNO").ToInteger(), 7369);
     EXPECT_EQ(TVariables::NormalizeName("x"), ":X");
     EXPECT_EQ(TVariables::NormalizeName(":"), ":");
+    // Letters beyond ASCII are upper-cased in the process code page.
+    const unsigned codePage = AnsiCodePage();
+    SetAnsiCodePage(cpUTF8);
+    EXPECT_EQ(TVariables::NormalizeName("\xD1\x81\xD1\x87\xD1\x91\xD1\x82"), ":\xD0\xA1\xD0\xA7\xD0\x81\xD0\xA2"); // счёт
+    SetAnsiCodePage(cpWindows1251);
+    EXPECT_EQ(TVariables::NormalizeName("\xF1\xF7\xE5\xF2"), ":\xD1\xD7\xC5\xD2");
+    SetAnsiCodePage(codePage);
 }
 
 TEST_F(VariablesTest, DeclaredBuffersFollowTheType) {
