@@ -180,6 +180,7 @@ TLogOnForm::TLogOnForm(QWidget* parent) : QDialog(parent) {
                        static_cast<QWidget*>(CancelBtn)})
         w->installEventFilter(this);
     if (AliasList->lineEdit()) AliasList->lineEdit()->installEventFilter(this);
+    installEventFilter(this);
 
     Arrange(0, true, true);
 }

@@ -289,6 +289,12 @@ TEST_F(LogOnFormTest, HistoryMenuFromTheKeysAndChoosingAnEntry) {
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.DatabaseEdit->text(), QStringLiteral("QUORVEL"));
 
+    // Control+H also on a button and on the form itself.
+    QTest::keyClick(form.CancelBtn, Qt::Key_H, Qt::ControlModifier);
+    QTest::keyClick(&form, Qt::Key_H, Qt::ControlModifier);
+    EXPECT_EQ(menus, 4);
+    form.HistoryPopup->hide();
+
     form.HistoryPopup->clear();
     QTest::keyClick(form.PasswordEdit, Qt::Key_H, Qt::ControlModifier);
     const auto again = form.HistoryPopup->actions();
@@ -308,7 +314,7 @@ TEST_F(LogOnFormTest, HistoryMenuFromTheKeysAndChoosingAnEntry) {
     plain.LoadLogon(none);
     plain.show();
     QTest::keyClick(plain.UsernameEdit, Qt::Key_Down);
-    EXPECT_EQ(menus, 3);
+    EXPECT_EQ(menus, 5);
 }
 
 TEST_F(LogOnFormTest, ThePasswordDialogsOnTheSameForm) {
