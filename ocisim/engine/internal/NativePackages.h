@@ -44,7 +44,9 @@ public:
     // True once the client has interrupted the running call (OCIBreak). A wait (DBMS_LOCK.SLEEP,
     // DBMS_PIPE.RECEIVE_MESSAGE, DBMS_ALERT.WAITONE) polls it and raises ORA-01013.
     virtual bool Interrupted() const = 0;
-    // MODULE, ACTION and CLIENT_INFO of the calling session, as V$SESSION shows them.
+    // MODULE, ACTION and CLIENT_INFO of the calling session, as V$SESSION shows them: the engine
+    // keeps them in the columns module, action and client_info of the session's row in
+    // temp.ocs_sessions, which the V$SESSION view reads.
     virtual void SetApplicationInfo(std::string_view field, std::string_view value) = 0;
     virtual std::string ApplicationInfo(std::string_view field) const = 0;
     // The calling session's transaction id ("3.12.1045"), "" when it has no transaction.
