@@ -184,7 +184,14 @@ Variant ConvertBufferOut(const void* slot, int slotSize, int type, int charSetID
         if (slotSize < 7) return Variant();
         return Variant(OracleDateToDateTime(static_cast<const std::uint8_t*>(slot)));
     default:
-        if (IsComplexType(type) && !IsTimestampType(type)) {
+        if (IsTimestampType(type)) {
+            // The slot holds a timestamp descriptor, read with the session's environment.
+            void* descriptor = nullptr;
+            if (slot != nullptr && slotSize >= int(sizeof descriptor)) std::memcpy(&descriptor, slot, sizeof descriptor);
+            if (descriptor == nullptr || session == nullptr) return Variant();
+            return Variant(TimestampDescriptorToDateTime(*session, session->SecondErrorHandle(), descriptor));
+        }
+        if (IsComplexType(type)) {
             void* p = nullptr;
             if (slot != nullptr && slotSize >= int(sizeof p)) std::memcpy(&p, slot, sizeof p);
             return Variant::Object(p);

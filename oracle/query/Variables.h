@@ -78,9 +78,10 @@ inline bool DefaultVariableCharSet = true;
 
 // The value of one buffer element as the library hands it out (shared with select-list
 // fields): string types by character set id, integers, floats, LONG text (length bytes),
-// LONG RAW bytes (length bytes) and DATEs; complex codes read the slot as an object
-// reference. Timestamp descriptors are not read here. slotSize bounds every read of the
-// slot (zero-terminated text included); session may be null.
+// LONG RAW bytes (length bytes) and DATEs; timestamp codes read the descriptor the slot holds
+// (a date-time; unassigned without a session or descriptor); other complex codes read the
+// slot as an object reference. slotSize bounds every read of the slot (zero-terminated text
+// included); session may be null.
 Variant ConvertBufferOut(const void* slot, int slotSize, int type, int charSetID, TOracleSession* session,
                          int length);
 

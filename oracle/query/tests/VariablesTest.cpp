@@ -331,6 +331,51 @@ TEST_F(VariablesTest, DatesAndTheZeroDate) {
         EXPECT_EQ(Failure([&] { vars.SetVariable("D", Variant(TDateTime(bad))); }), "Variant conversion error for variable :D");
 }
 
+TEST(ConvertBufferOut, EveryKindOfSlot) {
+    int object = 0;
+    void* objectPtr = &object;
+    std::string ptrSlot(sizeof objectPtr, '\0');
+    std::memcpy(ptrSlot.data(), &objectPtr, sizeof objectPtr);
+    void* nullPtr = nullptr;
+    std::string nullSlot(sizeof nullPtr, '\0');
+    std::memcpy(nullSlot.data(), &nullPtr, sizeof nullPtr);
+    std::int32_t i = -123456;
+    double f = 6.25;
+    struct Case {
+        const char* what;
+        std::string slot;
+        int type, charSetID, length;
+        Variant expected;
+    };
+    const Case cases[] = {
+        {"integer", std::string(reinterpret_cast<const char*>(&i), 4), otInteger, 0, 0, Variant(i)},
+        {"float", std::string(reinterpret_cast<const char*>(&f), 8), otFloat, 0, 0, Variant(f)},
+        {"text", std::string("ab\ncd\0zz", 8), otString, 0, 0, Variant("ab\r\ncd")},
+        {"text without terminator", "abcd", otChar, 0, 0, Variant("abcd")},
+        {"substitution", std::string("x\0", 2), otSubst, 0, 0, Variant("x")},
+        {"UTF-8", std::string("\xC3\xA9\n\0", 4), otString, 873, 0, Variant(u"\u00e9\r\n")},
+        {"UTF-16", std::string("A\0\xE9\0B\0", 6), otString, 1000, 4, Variant(u"A\u00e9")},
+        {"UTF-16 big-endian", std::string("\0A\0\xE9", 4), otPLSQLString, 2000, 4, Variant(u"A\u00e9")},
+        {"UTF-16 odd length", std::string("A\0B\0", 4), otString, 1000, 3, Variant(u"A")},
+        {"UTF-16 length past the slot", std::string("A\0", 2), otString, 1000, 100, Variant(u"A")},
+        {"LONG", "line\nmore", otLong, 0, 4, Variant("line")},
+        {"LONG RAW", std::string("\x01\0\x02", 3), otLongRaw, 0, 3, Variant(std::vector<std::uint8_t>{1, 0, 2})},
+        {"DATE", "\x78\x7E\x0C\x0A\x18\x3C\x3B", otDate, 0, 0,
+         Variant(TDateTime(EncodeDate(2026, 12, 10).Value + EncodeTime(23, 59, 58, 0).Value))},
+        {"DATE of year 0", "\x64\x64\x01\x01\x01\x01\x01", otDate, 0, 0, Variant(TDateTime(-693594.0))},
+        {"DATE of an impossible day", "\x78\x7E\x02\x1E\x01\x01\x01", otDate, 0, 0, Variant(TDateTime(-693594.0))},
+        {"DATE slot too small", "\x78\x7E", otDate, 0, 0, Variant()},
+        {"object", ptrSlot, otObject, 0, 0, Variant::Object(objectPtr)},
+        {"nil cursor", nullSlot, otCursor, 0, 0, Variant::Object(nullptr)},
+        {"timestamp without a session", ptrSlot, otTimestamp, 0, 0, Variant()},
+    };
+    for (const auto& c : cases) {
+        Variant got = ConvertBufferOut(c.slot.data(), int(c.slot.size()), c.type, c.charSetID, nullptr, c.length);
+        EXPECT_TRUE(got == c.expected) << c.what << ": " << VarTypeName(got.Type());
+    }
+    EXPECT_EQ(Failure([&] { ConvertBufferOut(&i, 4, 6, 0, nullptr, 0); }), "Unsupported variable type");
+}
+
 // ---- arrays and PL/SQL tables ----
 
 TEST_F(VariablesTest, ArraysKeepTheirBoundsAndNullElements) {
