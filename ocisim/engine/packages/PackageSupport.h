@@ -68,5 +68,6 @@ std::unique_ptr<NativePackage> MakeDiutil();
 std::unique_ptr<NativePackage> MakeDbmsLock();
 std::unique_ptr<NativePackage> MakeDbmsWm();
 std::unique_ptr<NativePackage> MakeDbmsUtility();
+std::unique_ptr<NativePackage> MakeDbmsLob();
 
 } // namespace ocisim::eng::pkg

@@ -29,6 +29,7 @@ std::vector<std::unique_ptr<NativePackage>> MakePackages() {
     all.push_back(pkg::MakeDbmsLock());
     all.push_back(pkg::MakeDbmsWm());
     all.push_back(pkg::MakeDbmsUtility());
+    all.push_back(pkg::MakeDbmsLob());
     return all;
 }
 
