@@ -92,10 +92,24 @@ S WithoutCR(S text) {
 
 // Every lone LF and every lone CR becomes CR LF; CR LF stays (the session's rule). Text that
 // needs no change is handed back without a copy.
+// Where the first CR or LF is (the size when there is none).
+size_t FirstBreak(const std::string& text) {
+    const void* cr = std::memchr(text.data(), '\r', text.size());
+    const void* lf = std::memchr(text.data(), '\n', text.size());
+    size_t a = cr ? size_t(static_cast<const char*>(cr) - text.data()) : text.size();
+    size_t b = lf ? size_t(static_cast<const char*>(lf) - text.data()) : text.size();
+    return std::min(a, b);
+}
+size_t FirstBreak(const std::u16string& text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] != u'\r' && text[i] != u'\n') ++i;
+    return i;
+}
+
 template <typename S>
 S NormalizeLineBreaks(S text) {
     using C = typename S::value_type;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = FirstBreak(text); i < text.size(); ++i) {
         bool lone = text[i] == C('\n') ? i == 0 || text[i - 1] != C('\r')
                   : text[i] == C('\r') ? i + 1 >= text.size() || text[i + 1] != C('\n')
                                        : false;
