@@ -1,0 +1,235 @@
+// Select-list fields on the stand-in, in both call modes: fetch blocks, buffer types and sizes,
+// value conversions, LONG pieces and the refusals of the accessors.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/FormatSettings.h"
+#include "oracle/query/tests/QueryTestSupport.h"
+
+using namespace quorvel;
+using namespace quorvel::testing;
+
+namespace {
+
+// Records the fetches a query makes after its first block.
+struct FetchMonitor : TQueryMonitor {
+    std::vector<std::string> Starts, Ends;
+    void QueryCreated(int, int, int, const std::string&) override {}
+    void QueryDestroyed(int) override {}
+    void ActivityStart(int, const std::string& activity, const std::string&, const std::string&) override {
+        Starts.push_back(activity);
+    }
+    void ActivityEnd(int, bool, const std::string& message, int) override { Ends.push_back(message); }
+};
+
+class QueryFieldsTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        if (!FDb.Create()) GTEST_SKIP() << "QUORVEL_STANDIN_HOME is not set";
+        FSession = FDb.LogOn(Oci7());
+    }
+    void TearDown() override {
+        QueryMonitor = nullptr;
+        FSession.reset();
+    }
+    bool Oci7() const { return GetParam(); }
+
+    std::unique_ptr<TOracleQuery> Select(const std::string& sql) {
+        auto q = std::make_unique<TOracleQuery>();
+        q->SetSession(FSession.get());
+        q->SQL().SetText(sql);
+        return q;
+    }
+
+    StandInDatabase FDb;
+    std::unique_ptr<TOracleSession> FSession;
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, QueryFieldsTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? std::string("OCI7") : std::string("OCI8"); });
+
+TEST_P(QueryFieldsTest, RowsArriveInBlocksOfReadBuffer) {
+    RunSql(*FSession, "create table n (v number(5))");
+    RunSql(*FSession, "insert into n select level from dual connect by level <= 60");
+    struct Case {
+        int rows;
+        std::vector<int> processed;  // RowsProcessed after each block
+        int nextFetches;             // fetches made by Next
+    } cases[] = {
+        {60, {25, 50, 60}, 2},  // 25, 25, 10: the short block ends it without another fetch
+        {25, {25}, 1},          // the second fetch returns nothing
+        {3, {3}, 0},
+        {0, {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        FetchMonitor monitor;
+        QueryMonitor = &monitor;
+        auto q = Select("select v from n where v <= :m order by v");
+        q->DeclareAndSet("m", otInteger, Variant(int32_t(c.rows)));
+        q->Execute();
+        std::vector<int> processed;
+        int seen = 0, last = 0;
+        while (!q->Eof()) {
+            if (q->RowsProcessed() != last) processed.push_back(last = q->RowsProcessed());
+            ++seen;
+            EXPECT_EQ(q->FieldAsInteger(0), seen);
+            EXPECT_EQ(q->RowCount(), seen);
+            q->Next();
+        }
+        EXPECT_EQ(seen, c.rows);
+        EXPECT_EQ(processed, c.processed);
+        int nextFetches = 0;
+        for (const auto& s : monitor.Starts) nextFetches += s == "Query.Next for up to 25 records";
+        EXPECT_EQ(nextFetches, c.nextFetches);
+        EXPECT_EQ(q->RowCount(), c.rows);
+        QueryMonitor = nullptr;
+    }
+}
+
+TEST_P(QueryFieldsTest, NumberColumnsAreTypedByPrecisionAndScale) {
+    RunSql(*FSession, "create table num (a number(5), b number(10), c number(12,2), d number, e float, f number(9))");
+    RunSql(*FSession, "insert into num values (12345, 1234567890, 1234.5, 7, 2.5, -9)");
+    struct Case {
+        int column;
+        bool text;
+        int type, size;
+    } cases[] = {
+        {0, false, otInteger, 0}, {1, false, otFloat, 0}, {2, false, otFloat, 0},
+        {3, false, otFloat, 0},   {4, false, otFloat, 0}, {5, false, otInteger, 0},
+        {0, true, otString, 6},   // NUMBER(5) as text: precision + 2 bytes, one for the terminator
+        {2, true, otString, 14},  // NUMBER(12,2): precision + 3
+        {3, true, otString, 39},  // NUMBER: 38 + 2
+        {4, true, otString, 172}, // FLOAT: 38 + 3 + 132
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "column " << c.column << (c.text ? " as text" : ""));
+        auto q = Select("select a, b, c, d, e, f from num");
+        q->SetStringFieldsOnly(c.text);
+        q->Execute();
+        EXPECT_EQ(q->FieldType(c.column), c.type);
+        EXPECT_EQ(q->FieldSize(c.column), c.size);
+    }
+    auto q = Select("select a, b, c, d, e, f from num");
+    q->Execute();
+    EXPECT_EQ(q->FieldAsInteger(0), 12345);
+    EXPECT_EQ(q->FieldAsFloat(1), 1234567890.0);
+    EXPECT_EQ(q->FieldAsFloat("C"), 1234.5);
+    EXPECT_EQ(q->FieldAsInteger("c"), 1234) << "floats are truncated toward zero";
+    EXPECT_EQ(q->FieldAsString(4), FloatToStr(2.5));
+    EXPECT_EQ(q->FieldAsString(5), "-9");
+    EXPECT_EQ(q->Field(0), Variant(int32_t(12345)));
+    EXPECT_EQ(q->FieldPrecision(2), 12);
+    EXPECT_EQ(q->FieldScale(2), 2);
+    EXPECT_EQ(q->FieldDBType(0), 2);
+}
+
+TEST_P(QueryFieldsTest, DatesRawAndTextConversions) {
+    RunSql(*FSession, "create table d (dt date, r raw(16), s varchar2(20), nul varchar2(5))");
+    RunSql(*FSession,
+           "insert into d values (to_date('2024-03-05', 'yyyy-mm-dd'), hextoraw('00FF10'), 'a' || chr(10) || 'b', null)");
+    RunSql(*FSession, "insert into d values (to_date('2024-03-05 13:14:15', 'yyyy-mm-dd hh24:mi:ss'), null, 'x', null)");
+    auto q = Select("select dt, r, s, nul from d order by dt");
+    q->Execute();
+    EXPECT_EQ(q->FieldType(0), otDate);
+    EXPECT_EQ(q->FieldAsString(0), FormatDateTime("ddddd", EncodeDate(2024, 3, 5))) << "midnight prints the date only";
+    EXPECT_EQ(q->FieldAsDate(0).Value, EncodeDate(2024, 3, 5).Value);
+    EXPECT_EQ(q->FieldType(1), otString);
+    EXPECT_EQ(q->FieldSize(1), 32) << "RAW(16) arrives as hexadecimal text";
+    EXPECT_EQ(q->FieldAsString(1), "00FF10");
+    EXPECT_EQ(q->FieldAsString(2), "a\r\nb") << "line breaks become CR LF";
+    EXPECT_TRUE(q->FieldIsNull(3));
+    EXPECT_EQ(q->FieldAsString(3), "");
+    EXPECT_EQ(q->FieldAsInteger(3), 0);
+    EXPECT_TRUE(q->Field(3).IsUnassigned());
+    FSession->NullValue = nvNull;
+    EXPECT_TRUE(q->Field(3).IsNull());
+    q->Next();
+    const TDateTime when = ComposeDateTime(EncodeDate(2024, 3, 5), EncodeTime(13, 14, 15, 0));
+    EXPECT_EQ(q->FieldAsString(0), FormatDateTime("ddddd tt", when));
+    EXPECT_TRUE(q->FieldIsNull(1));
+
+    // Dates as text on request, unless the caller keeps dates.
+    auto t = Select("select dt from d");
+    t->SetStringFieldsOnly(true);
+    t->Execute();
+    EXPECT_EQ(t->FieldType(0), otString);
+    auto k = Select("select dt from d");
+    k->SetStringFieldsOnly(true);
+    k->SetNoDateStringFields(true);
+    k->Execute();
+    EXPECT_EQ(k->FieldType(0), otDate);
+}
+
+TEST_P(QueryFieldsTest, AccessorsRefuseBadFieldsEofAndImpossibleConversions) {
+    RunSql(*FSession, "create table e (d date, l long raw)");
+    RunSql(*FSession, "insert into e values (sysdate, hextoraw('01'))");
+    auto q = Select("select d, l from e");
+    q->Execute();
+    auto message = [](auto&& f) {
+        try {
+            f();
+        } catch (const EOracleError& e) {
+            return "database error " + e.Message();
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(message([&] { q->FieldAsString(2); }), "Field 2 does not exist");
+    EXPECT_EQ(message([&] { q->FieldAsString("NOPE"); }), "Field NOPE does not exist");
+    EXPECT_EQ(message([&] { q->FieldAsFloat("L"); }), "Cannot convert field L to a Float");
+    EXPECT_EQ(message([&] { q->FieldAsInteger(1); }), "Cannot convert field L to an Integer");
+    EXPECT_EQ(message([&] { q->FieldAsDate(1); }), "Cannot convert field L to a Date");
+    EXPECT_EQ(message([&] { q->GetLongField(0, nullptr, 1, 0); }), "Field 0 is not a Long");
+    EXPECT_EQ(message([&] { q->GetCursor(0); }), "Field D is not a cursor");
+    EXPECT_EQ(q->FieldIndex("l"), 1);
+    EXPECT_EQ(q->FieldIndex(u"d"), 0);
+    EXPECT_EQ(q->FieldIndex("x"), -1);
+    q->Next();
+    ASSERT_TRUE(q->Eof());
+    EXPECT_EQ(message([&] { q->FieldAsString(0); }), "You cannot access field data beyond Eof");
+    EXPECT_EQ(message([&] { q->Field(0); }), "You cannot access field data beyond Eof");
+    EXPECT_EQ(q->FieldName(1), "L") << "the columns stay readable at Eof";
+}
+
+TEST_P(QueryFieldsTest, LongValuesArriveInGrowingPieces) {
+    RunSql(*FSession, "create table lg (id number(5), v long)");
+    std::string value(100000, ' ');
+    for (size_t i = 0; i < value.size(); ++i) value[i] = char('a' + i % 26);
+    {
+        TOracleQuery ins;
+        ins.SetSession(FSession.get());
+        ins.SQL().SetText("insert into lg values (1, :v)");
+        ins.DeclareAndSet("v", otLong, Variant(value));
+        ins.Execute();
+    }
+    RunSql(*FSession, "insert into lg values (2, 'short')");
+    auto q = Select("select id, v from lg order by id");
+    q->Execute();
+    EXPECT_EQ(q->FieldType(1), otLong);
+    const std::string got = q->FieldAsString(1);
+    EXPECT_EQ(got.size(), value.size());
+    EXPECT_TRUE(got == value);
+    if (!Oci7()) {
+        std::vector<uint32_t> sizes;
+        for (const auto& p : q->FieldData(1).LongPieces) sizes.push_back(p.AllocatedSize);
+        EXPECT_EQ(sizes, (std::vector<uint32_t>{4096, 8192, 16384, 32768, 32768, 32768}));
+        EXPECT_EQ(q->FieldData(1).LongPieces.back().ActualSize, 5792u);
+    }
+    // Part of the value from an offset, across piece boundaries.
+    char part[10000];
+    EXPECT_EQ(q->GetLongField(1, part, 10000, 4000), 10000);
+    EXPECT_TRUE(std::string(part, 10000) == value.substr(4000, 10000));
+    EXPECT_EQ(q->GetLongField(1, part, 100, 99950), 50);
+    q->Next();
+    ASSERT_FALSE(q->Eof()) << "a LONG column is fetched one row at a time";
+    EXPECT_EQ(q->FieldAsString(1), "short");
+    EXPECT_EQ(q->RowCount(), 2);
+    q->Next();
+    EXPECT_TRUE(q->Eof());
+}
+
+} // namespace
