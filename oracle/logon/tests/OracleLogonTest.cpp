@@ -383,6 +383,34 @@ TEST_F(OracleLogonTest, ConnectAsAndTheDatabaseList) {
     EXPECT_TRUE(session.Connected());
 }
 
+// A Personal Oracle Lite database chosen from the list may need another client: the session is
+// logged off and the client unloaded before the attempt, so it is loaded afresh.
+TEST_F(OracleLogonTest, APersonalOracleLiteDatabaseFromTheListReloadsTheClient) {
+    static int unloads = 0;
+    static bool registered = false;
+    if (!registered) AddOCIUnloadHandler([] { ++unloads; });
+    registered = true;
+    struct Case {
+        TLogonOptions options;
+        int unloads;
+    };
+    for (const Case& c : {Case{{ldDatabase}, 0}, Case{{ldDatabase, ldDatabaseList}, 1}}) {
+        FUI.Clear();
+        EnsureOCILoaded();
+        Credentials("scott", "tiger");
+        session.SetLogonDatabase("ODBC:POLITE");
+        ASSERT_TRUE(session.POLite());
+        logon.Options = c.options;
+        logon.Retries = 0;
+        FUI.QueueLogonAnswer(DialogResult::OK);
+        const int before = unloads;
+        EXPECT_TRUE(logon.Execute());
+        EXPECT_EQ(unloads - before, c.unloads);
+        EXPECT_FALSE(session.Connected());
+        EXPECT_EQ(Messages().size(), 1u);
+    }
+}
+
 // The caption of one component stays the process's logon caption, also for components
 // without a caption of their own.
 TEST_F(OracleLogonTest, ACaptionStaysForLaterDialogs) {
