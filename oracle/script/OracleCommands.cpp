@@ -48,6 +48,8 @@ std::string TOracleCommand::CommentProperty(const std::string& name) const {
     return quorvel::CommentProperty(FText, name);
 }
 
+bool TOracleCommand::Execute() { return FScript->ExecuteCommand(*this); }
+
 // ---- TOracleCommands
 
 void TOracleCommands::CheckIndex(int index) const {

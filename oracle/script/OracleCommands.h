@@ -40,6 +40,8 @@ public:
     // computed on first use.
     const std::vector<std::string>& Words() const;
     std::string CommentProperty(const std::string& name) const;
+    // Runs the command on its script; returns the handled flag (a client command carried out).
+    bool Execute();
 
     // Attributes of the last run of the command.
     const std::string& SubstitutedText() const { return FSubstitutedText; }
@@ -123,6 +125,11 @@ public:
     // What a command needs of its script: the text with substitution variables replaced (for
     // a command's Words; the text unchanged here).
     virtual std::string SubstituteVariables(const std::string& text) const;
+    // Runs one command; a text without an executing script runs nothing and returns false.
+    virtual bool ExecuteCommand(TOracleCommand& command) {
+        (void)command;
+        return false;
+    }
 
 protected:
     // Called when the commands were built again: a current command is gone.
