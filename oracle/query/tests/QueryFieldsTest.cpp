@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/FormatSettings.h"
+#include "platform/HeadlessUIServices.h"
 #include "oracle/query/tests/QueryTestSupport.h"
 
 using namespace quorvel;
@@ -230,6 +231,107 @@ TEST_P(QueryFieldsTest, LongValuesArriveInGrowingPieces) {
     EXPECT_EQ(q->RowCount(), 2);
     q->Next();
     EXPECT_TRUE(q->Eof());
+}
+
+TEST_P(QueryFieldsTest, AnOptimizedReexecutionReusesTheColumnsAndFetchesItsFirstBlock) {
+    RunSql(*FSession, "create table n (v number(5))");
+    RunSql(*FSession, "insert into n select level from dual connect by level <= 40");
+    DisableOptimize = false;
+    auto q = Select("select v from n where v > :m order by v");
+    q->SetReadBuffer(10);
+    q->DeclareVariable("m", otInteger);
+    for (int from : {0, 25, 38, 40}) {
+        SCOPED_TRACE(from);
+        q->SetVariable("m", Variant(int32_t(from)));
+        q->Execute();
+        int expected = from;
+        while (!q->Eof()) {
+            EXPECT_EQ(q->FieldAsInteger(0), ++expected);
+            q->Next();
+        }
+        EXPECT_EQ(expected, 40);
+        EXPECT_EQ(q->RowsProcessed(), 40 - from);
+    }
+    DisableOptimize = true;
+}
+
+TEST_P(QueryFieldsTest, DescribeGivesTheColumnsWithoutRows) {
+    RunSql(*FSession, "create table dsc (a number(5) not null, b varchar2(7))");
+    RunSql(*FSession, "insert into dsc values (1, 'x')");
+    for (bool full : {false, true}) {
+        auto q = Select("select a, b from dsc");
+        if (full)
+            q->DescribeFull();
+        else
+            q->Describe();
+        EXPECT_TRUE(q->Eof());
+        ASSERT_EQ(q->FieldCount(), 2);
+        EXPECT_EQ(q->FieldName(1), "B");
+        EXPECT_EQ(q->FieldSize(1), 7);
+        EXPECT_FALSE(q->FieldOptional(0));
+        EXPECT_TRUE(q->FieldOptional(1));
+        EXPECT_EQ(q->FieldTypeName(1), "VARCHAR2");
+    }
+}
+
+TEST_P(QueryFieldsTest, ScrollingMovesOverTheResult) {
+    RunSql(*FSession, "create table sc (v number(5))");
+    RunSql(*FSession, "insert into sc select level from dual connect by level <= 30");
+    auto q = Select("select v from sc order by v");
+    q->SetReadBuffer(10);
+    q->Scrollable = true;
+    q->Execute();
+    if (Oci7()) {
+        try {
+            q->Last();
+            FAIL() << "scrolled in OCI7 mode";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), "TOracleQuery.Last only possible on Oracle Net 9.0 and later.");
+        }
+        return;
+    }
+    EXPECT_EQ(q->ScrollPosition(), 1);
+    q->Last();
+    EXPECT_EQ(q->FieldAsInteger(0), 30);
+    EXPECT_EQ(q->ScrollPosition(), 30);
+    q->Prior();
+    EXPECT_EQ(q->FieldAsInteger(0), 29);
+    q->MoveTo(5);
+    EXPECT_EQ(q->FieldAsInteger(0), 5);
+    EXPECT_EQ(q->MoveBy(3), 3);
+    EXPECT_EQ(q->FieldAsInteger(0), 8);
+    q->First();
+    EXPECT_EQ(q->FieldAsInteger(0), 1);
+    q->MoveTo(0);
+    EXPECT_TRUE(q->Eof());
+
+    auto plain = Select("select v from sc");
+    plain->Execute();
+    try {
+        plain->First();
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "TOracleQuery.First only possible if Scrollable = True.");
+    }
+}
+
+TEST_P(QueryFieldsTest, DebugShowsTheStatementAndItsVariables) {
+    platform::HeadlessUIServices ui;
+    platform::IUIServices* previous = platform::SetUIServices(&ui);
+    auto q = Select("select :x from dual");
+    q->Debug = true;
+    q->DeclareAndSet("x", otInteger, Variant(int32_t(5)));
+    q->Execute();
+    platform::SetUIServices(previous);
+    const auto shown = ui.Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].Text, "select :x from dual\r\n\r:X = 5");
+
+    int hooked = 0;
+    QueryDebugHook = [&](TOracleQuery&) { ++hooked; };
+    q->Execute();
+    QueryDebugHook = nullptr;
+    EXPECT_EQ(hooked, 1);
 }
 
 } // namespace
