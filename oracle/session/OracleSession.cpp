@@ -120,6 +120,10 @@ TOracleSession::TOracleSession(TComponent* owner) : TComponent(owner) {
 TOracleSession::~TOracleSession() {
     FDestroyingSession = true;
     try {
+        DestroyPrivateQuery();
+    } catch (...) {
+    }
+    try {
         LogOff();
     } catch (...) {
         // Destruction never raises.
@@ -517,9 +521,9 @@ void TOracleSession::LogOn() {
         FConnected = true;
         auto queries = Queries.Snapshot();
         for (auto it = queries.rbegin(); it != queries.rend(); ++it) (*it)->SessionLoggedOn();
-        // The session settings sent to a live connection (AutoCommit, SQLTrace, OptimizerGoal,
-        // IsolationLevel, Edition, Workspace) are applied here once the session's own statement
-        // exists; until then they are kept and not sent.
+        // The settings kept for a live connection are sent again; a failure here leaves the
+        // session connected. (Edition and Workspace are not applied yet.)
+        if (!Shared()) ApplyLiveSettings();
     } catch (...) {
         try {
             finish();

@@ -35,6 +35,7 @@ enum TBytesPerCharacterOption { bcAutoDetect, bc1Byte, bc2Bytes, bc3Bytes, bc4By
 enum TInTransaction { itUnknown, itTrue, itFalse };
 
 class TOracleSessionPool;
+class TOracleQuery;
 
 // A component attached to a session (statement, data set, package, ...). The session calls
 // these while it logs on and off and when it is destroyed.
@@ -100,12 +101,14 @@ public:
     void SetMTSOptions(unsigned v);
     bool RollbackOnDisconnect = false;
     TNullValueOption NullValue = nvUnAssigned;
+    // These three are sent to a connected session as "alter session" statements and stored once
+    // the statement succeeded; a disconnected session stores them for its next logon.
     TSQLTraceOption SQLTrace() const { return FSQLTrace; }
-    void SetSQLTrace(TSQLTraceOption v) { FSQLTrace = v; }
+    void SetSQLTrace(TSQLTraceOption v);
     TOptimizerGoalOption OptimizerGoal() const { return FOptimizerGoal; }
-    void SetOptimizerGoal(TOptimizerGoalOption v) { FOptimizerGoal = v; }
+    void SetOptimizerGoal(TOptimizerGoalOption v);
     TIsolationLevelOption IsolationLevel() const { return FIsolationLevel; }
-    void SetIsolationLevel(TIsolationLevelOption v) { FIsolationLevel = v; }
+    void SetIsolationLevel(TIsolationLevelOption v);
     TBytesPerCharacterOption BytesPerCharacter() const { return FBytesPerCharacter; }
     void SetBytesPerCharacter(TBytesPerCharacterOption v);   // a change empties the character-set caches
     std::string MessageTable;   // table of constraint messages used by data sets
@@ -127,11 +130,22 @@ public:
     void* ExternalAUT() const { return FConnected ? authp : nullptr; }
     const std::string& ExpirationMessage() const { return FExpirationMessage; }
     bool AutoCommit() const { return FAutoCommit; }
-    void SetAutoCommit(bool v) { FAutoCommit = v; }
+    // Stored; a session connected through OCI7 calls switches the client's auto-commit too
+    // (statements of an OCI8 session commit by themselves).
+    void SetAutoCommit(bool v);
     bool MTSEnlisted() const { return false; }
     std::string LastSQL;
     const std::string& Edition() const { return FEdition; }
     const std::string& Workspace() const { return FWorkspace; }
+
+    // ---- the session's own SQL ----
+    // The private statement "Query", created on first use and attached to this session.
+    TOracleQuery& Query();
+    // The first line of the server's version banner ("Oracle Database 10g Enterprise Edition
+    // Release 10.2.0.1.0 "), empty when it cannot be read.
+    std::string ServerVersion();
+    // The audit session id of the connection, read once per logon; empty when disconnected.
+    std::string AUDSID();
 
     // ---- connection ----
     void LogOn();    // connects; on a connected session reconnects
@@ -269,6 +283,15 @@ private:
     uint16_t FNCharSetID = 0;
     void ClearCharSetCache();
     void DetectCharacterSize();
+    int DetectDateFormatLength();
+    bool FDetectingDateFormat = false;
+    // The private statement (owned; freed by DestroyPrivateQuery) and the SQL the session issues
+    // on it: cleared, given the text and executed.
+    TOracleQuery* FQuery = nullptr;
+    void DestroyPrivateQuery();
+    void RunPrivateSQL(const std::string& sql);
+    // After logon: the settings kept for a live connection are sent again.
+    void ApplyLiveSettings();
     std::string FAUDSID;
     TOracleCriticalSection FCriticalSection;
 };

@@ -1,6 +1,9 @@
 // The session's character sets: bytes per character of the database and national sets, their
 // ids, and the text lengths that follow from them.
+#include <cstdio>
+
 #include "oracle/ci/OracleCI.h"
+#include "oracle/query/OracleQuery.h"
 #include "oracle/session/OracleSession.h"
 
 namespace quorvel {
@@ -23,9 +26,32 @@ void TOracleSession::ClearCharSetCache() {
     FCharSetID = FNCharSetID = 0;
 }
 
+// Two probes on a statement of their own: how long characters of growing codes are in the
+// database set (the first that is longer than one byte gives the size) with the set id of a
+// text column, then the byte length and set id of a national character. A failure keeps what
+// was found so far.
 void TOracleSession::DetectCharacterSize() {
-    // Filled in by the probe queries once the session's statements can run them; until then the
-    // sizes stay at their fallback of one byte.
+    try {
+        TOracleQuery query;
+        query.SetName("BytesPerCharacterQuery");
+        query.SetSession(this);
+        query.SQL().Add("select length(chr(2000000000)) l4, length(chr(2000000)) l3,  length(chr(20000)) l2, "
+                        "'c' c1 from dual");
+        query.Execute();
+        int size = query.FieldAsInteger(0);
+        if (size == 1) size = query.FieldAsInteger(1);
+        if (size == 1) size = query.FieldAsInteger(2);
+        FCharacterSize = size;
+        if (!IgnoreCharSet) FCharSetID = uint16_t(query.FieldCharSetId(3));
+        query.Clear();
+        query.SQL().Add("select lengthb(nchr(20)), nchr(20) from dual");
+        query.Execute();
+        FNCharacterSize = query.FieldAsInteger(0);
+        FNCharSetID = uint16_t(query.FieldCharSetId(1));
+        if (FNCharSetID == 871) FNCharacterSize = 3;
+    } catch (const std::exception&) {
+        // The probes never raise: what was found stays, the rest keeps its fallback.
+    }
 }
 
 int TOracleSession::CharacterSize() {
@@ -92,12 +118,41 @@ int TOracleSession::MaxVarcharN() {
     return base / (size > 0 ? size : 1);
 }
 
+// The longest text of the twelve months of 1999 in the session's default date format.
+int TOracleSession::DetectDateFormatLength() {
+    int length = -1;
+    FDetectingDateFormat = true;
+    try {
+        TOracleQuery query;
+        query.SetName("DateFormatLengthQuery");
+        query.SetSession(this);
+        for (int month = 1; month <= 12; ++month) {
+            if (month > 1) query.SQL().Add("union all");
+            char line[128];
+            std::snprintf(line, sizeof line,
+                          "select to_char(to_date('10-%d-1999 10:10:10', 'dd-mm-yyyy hh24:mi:ss')) from dual", month);
+            query.SQL().Add(line);
+        }
+        query.Execute();
+        while (!query.Eof()) {
+            const int n = int(query.FieldAsString(0).size());
+            if (n > length) length = n;
+            query.Next();
+        }
+    } catch (const std::exception&) {
+        // Ignored: the length falls back to 40.
+    }
+    FDetectingDateFormat = false;
+    return length;
+}
+
 int TOracleSession::DateFormatLength() {
     if (FDateFormatLength > 0) return FDateFormatLength;
     int length = -1;
-    // The probe of the session's date format runs once the session's statements can run it.
+    // The probe's own statement may ask while it runs: it gets the fall-back.
+    if (FConnected && !FDetectingDateFormat) length = DetectDateFormatLength();
     if (length <= 0) length = 40;
-    if (FConnected) FDateFormatLength = length;
+    if (FConnected && !FDetectingDateFormat) FDateFormatLength = length;
     return length;
 }
 
