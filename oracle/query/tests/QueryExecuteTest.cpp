@@ -313,4 +313,67 @@ TEST_P(QueryExecuteTest, CallbacksAndSubstitution) {
     EXPECT_EQ(q.State(), qsIdle);
 }
 
+TEST_P(QueryExecuteTest, AThreadSafeSessionLockIsFreeAfterEveryCall) {
+    auto session = std::make_unique<TOracleSession>();
+    session->SetThreadSafe(true);
+    session->Preferences().SetUseOCI7(Oci7());
+    session->SetLogonUsername("scott/tiger@" + FDb.Root() + "/db");
+    session->LogOn();
+    const struct {
+        const char* sql;
+        bool fails;
+    } cases[] = {
+        {"select id, name from t", false},
+        {"insert into t (id, name) values (1, 'a')", false},
+        {"insert into t (id, name) values (1, 'b')", true},  // the key exists
+        {"select nosuchcolumn from t", true},
+        {"selec 1 from dual", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        TOracleQuery q;
+        q.SetSession(session.get());
+        q.SQL().SetText(c.sql);
+        bool failed = false;
+        try {
+            q.Execute();
+            while (!q.Eof()) q.Next();
+        } catch (const EOracleError&) {
+            failed = true;
+        }
+        EXPECT_EQ(failed, c.fails);
+        EXPECT_EQ(session->CriticalSection().Entered(), 0);
+    }
+}
+
+TEST_P(QueryExecuteTest, QueriesFollowTheirSessionsLifecycle) {
+    auto q = std::make_unique<TOracleQuery>();
+    q->SetSession(FSession.get());
+    EXPECT_TRUE(FSession->Queries.Contains(q.get()));
+    DisableOptimize = false;
+    q->SQL().SetText("select id from t");
+    q->Execute();
+    EXPECT_TRUE(q->Opened());
+    FSession->LogOff();
+    EXPECT_FALSE(q->Opened()) << "logoff closes the statements of the session";
+    EXPECT_EQ(q->FieldCount(), 0);
+    FSession->LogOn();
+    q->Execute();
+    EXPECT_TRUE(q->Opened());
+
+    // Moving to another session closes the statement here and joins the other list.
+    auto other = FDb.LogOn(Oci7());
+    q->SetSession(other.get());
+    EXPECT_FALSE(FSession->Queries.Contains(q.get()));
+    EXPECT_TRUE(other->Queries.Contains(q.get()));
+    EXPECT_FALSE(q->Opened());
+
+    // A session destroyed first leaves its queries without a session.
+    q->Execute();
+    other.reset();
+    EXPECT_EQ(q->Session(), nullptr);
+    q.reset();
+    DisableOptimize = true;
+}
+
 } // namespace
