@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Component.h"
+
 namespace quorvel {
 
 // One piece of a LONG or LONG RAW value. The client writes the piece's length into
@@ -18,9 +20,9 @@ struct TLongPiece {
     std::unique_ptr<uint8_t[]> PieceBuf;
 };
 
-// The value object a column shows its current row through (a LOB locator, a timestamp, an
-// object, a reference). The column owns it; the classes that implement it come with LOB
-// locators, timestamps and object types.
+// The value object a column shows its current row through (a LOB locator, an object, a
+// reference). The column owns it; the classes that implement it come with LOB locators and
+// object types.
 class TFieldValueObject {
 public:
     virtual ~TFieldValueObject() = default;
@@ -50,7 +52,10 @@ struct TFieldData {
     uint32_t DescriptorType = 0;      // the descriptor type of Descriptors (0: statement handles)
     std::string TypeName;             // object and REF columns: schema "." type
     uint16_t ObjectTypeCode = 0;
+    // The value object the column shows its current row through (a LOB locator, an object, a
+    // reference); timestamp columns have their TOracleTimestamp in TimestampObj.
     std::unique_ptr<TFieldValueObject> Obj;
+    std::unique_ptr<TComponent> TimestampObj;
     uint8_t CharSetForm = 0;
     uint16_t CharSetID = 0;
     uint16_t CharSize = 0;

@@ -8,8 +8,11 @@
 #include "base/CodePage.h"
 #include "oracle/ci/OCIEntryPoints.h"
 #include "oracle/ci/OracleCI.h"
+#include "oracle/query/OracleLob.h"
 #include "oracle/query/QueryInternal.h"
+#include "oracle/query/QueryThread.h"
 #include "oracle/query/SqlText.h"
+#include "oracle/session/OracleTimestamp.h"
 #include "oracle/session/SessionPreferences.h"
 #include "platform/UIServices.h"
 
@@ -54,6 +57,7 @@ std::string RecordText(int count) {
 TOracleQuery::TOracleQuery(TComponent* owner) : TComponent(owner), FVariables(std::make_unique<TVariables>(this)) {}
 
 TOracleQuery::~TOracleQuery() {
+    FThread.reset();   // a running worker is terminated, resumed and waited for
     if (FSession) FSession->Queries.Remove(this);
     try {
         FreeFields();
@@ -67,7 +71,7 @@ TOracleQuery::~TOracleQuery() {
 
 void TOracleQuery::EnsureMonitorId() {
     if (FMonitorId || !QueryMonitor) return;
-    FMonitorId = ++GMonitorIds;
+    FMonitorId = QueryInternal::NextMonitorId();
     QueryMonitor->QueryCreated(FMonitorId, 0, 0, Name());
 }
 
@@ -393,6 +397,7 @@ void TOracleQuery::Parse(bool deferred) {
 void TOracleQuery::BindVariables() {
     FArrayBindSize = 0;
     FBindLengths.clear();
+    FBindDescriptors.clear();
     if (FResultSet) return;
     const bool oci8 = FSession->UseOCI80();
     auto* err = static_cast<OCIError*>(FErrHp);
@@ -403,6 +408,7 @@ void TOracleQuery::BindVariables() {
         ub2* lengths = nullptr;
         void* value = v.buf;
         sb2* indicators = v.indp.data();
+        ub1 lobForm = 0;   // a national CLOB locator binds with its form
         const bool utf16 = IsUTF16CharSetID(v.CharSetID);
         if ((v.buftype == otLong || v.buftype == otLongRaw) && v.bufsize <= 65535) lengths = reinterpret_cast<ub2*>(&v.len);
         if (utf16 && IsStringType(v.buftype)) {
@@ -429,7 +435,14 @@ void TOracleQuery::BindVariables() {
         case otBFile:
             CheckOCI8(FSession, "A LOB Locator variable");
             if (!v.buf) throw Exception("LOB variable " + v.name + " cannot be nil");
-            throw Exception("LOB variable " + v.name + ": LOB locators cannot be bound yet");
+            {
+                auto* lob = static_cast<TLOBLocator*>(v.buf);
+                value = lob->LocatorAddress();
+                valueSize = sb4(sizeof(void*));
+                v.indp[0] = lob->IsNull() ? -1 : 0;
+                if (v.buftype == otCLOB && lob->NCLOB()) lobForm = 2;
+            }
+            break;
         case otCursor: {
             auto* target = static_cast<TOracleQuery*>(v.buf);
             if (!target) throw Exception("Cursor variable " + v.name + " cannot be nil");
@@ -458,9 +471,24 @@ void TOracleQuery::BindVariables() {
         }
         case otTimestamp:
         case otTimestampTZ:
-        case otTimestampLTZ:
+        case otTimestampLTZ: {
             CheckOCI8(FSession, "A Timestamp variable");
-            throw Exception("Timestamp variable " + v.name + ": timestamps cannot be bound yet");
+            auto* ts = static_cast<TOracleTimestamp*>(v.buf);
+            if (!ts) {
+                // A plain date-time: bound through a timestamp made for this execution.
+                v.tsp = std::make_shared<TOracleTimestamp>(FSession, v.buftype);
+                if (v.indp[0] == -1)
+                    v.tsp->Clear();
+                else
+                    v.tsp->SetAsDateTime(v.tsv);
+                ts = v.tsp.get();
+            }
+            FBindDescriptors.push_back(ts->Descriptor());
+            value = &FBindDescriptors.back();
+            valueSize = sb4(sizeof(void*));
+            v.indp[0] = ts->IsNull() ? -1 : 0;
+            break;
+        }
         default: break;
         }
         // Array size.
@@ -487,6 +515,7 @@ void TOracleQuery::BindVariables() {
                                                reinterpret_cast<const OraText*>(v.name.c_str()), -1, value, valueSize,
                                                external, indicators, lengths, nullptr, maxElements, current, OCI_DEFAULT));
             v.bindhp = bind;
+            if (ok && lobForm != 0) ok = Check8(OCI.OCIAttrSet(bind, OCI_HTYPE_BIND, &lobForm, 1, kAttrCharsetForm, err));
             if (ok && v.CharSetID != 0) {
                 ub1 form = v.CharSetForm;
                 ub2 id = v.CharSetID;
@@ -512,7 +541,13 @@ void TOracleQuery::BindVariables() {
 // ------------------------------------------------------------------------------------------------
 // Executing
 
-void TOracleQuery::Execute() { ExecuteArray(-1, -1); }
+void TOracleQuery::Execute() {
+    if (Threaded) {
+        StartThread();
+        return;
+    }
+    ExecuteArray(-1, -1);
+}
 
 int TOracleQuery::ExecuteArray(int index, int count) {
     int total = 0;
@@ -521,11 +556,13 @@ int TOracleQuery::ExecuteArray(int index, int count) {
 }
 
 void TOracleQuery::Describe() {
+    CheckThreadIdle();
     int total = 0;
     RunExecute(-1, -1, true, true, total);
 }
 
 void TOracleQuery::DescribeFull() {
+    CheckThreadIdle();
     int total = 0;
     RunExecute(-1, -1, true, false, total);
 }
@@ -722,8 +759,33 @@ void TOracleQuery::ExecuteOnce(int& start, int& end, bool describe, bool deferre
 }
 
 void TOracleQuery::SyncComplexVariables() {
-    // Object, reference, LOB and timestamp variables are synchronised here once their value
-    // objects can be bound (see BindVariables).
+    // Timestamps take what the execution left in their descriptors. (Object, reference and LOB
+    // variables follow once their value objects can be bound, see BindVariables.)
+    for (int i = 0; i < FVariables->Count(); ++i) {
+        TVariableData& v = FVariables->Data(i);
+        if ((v.buftype == otCLOB || v.buftype == otBLOB || v.buftype == otBFile) && v.buf) {
+            // A null value coming back makes the locator null.
+            auto* lob = static_cast<TLOBLocator*>(v.buf);
+            if (v.indp[0] != 0) {
+                if (!lob->IsNull()) lob->Clear();
+                v.indp[0] = 0;
+            }
+            continue;
+        }
+        if (v.buftype != otTimestamp && v.buftype != otTimestampTZ && v.buftype != otTimestampLTZ) continue;
+        auto* ts = v.buf ? static_cast<TOracleTimestamp*>(v.buf) : v.tsp.get();
+        if (!ts) continue;
+        if (v.indp[0] != 0) {
+            if (!ts->IsNull()) ts->Clear();
+            if (v.buf) v.indp[0] = 0;
+        } else {
+            ts->SetNullFlag(false);
+        }
+        if (!v.buf) {
+            v.tsv = ts->IsNull() ? TDateTime{0} : ts->AsDateTime();
+            v.tsp.reset();
+        }
+    }
 }
 
 const std::string& TOracleQuery::RowId() {
@@ -813,6 +875,8 @@ void TOracleQuery::ShowDebug() {
 } // namespace quorvel
 
 namespace quorvel {
+
+int QueryInternal::NextMonitorId() { return ++GMonitorIds; }
 
 bool QueryInternal::StatementsCached(TOracleSession& session) {
     return session.UseOCI80() && HasOCI92 && !session.Shared() && session.StatementCache();

@@ -10,6 +10,7 @@
 #include "base/TextCase.h"
 #include "oracle/ci/OCIEntryPoints.h"
 #include "oracle/ci/OracleCI.h"
+#include "oracle/query/OracleLob.h"
 #include "oracle/query/OracleQuery.h"
 #include "oracle/query/QueryInternal.h"
 #include "oracle/session/OracleTimestamp.h"
@@ -366,6 +367,17 @@ void TOracleQuery::DescribeColumns() {
             }
         }
         if (t == otObject) f.NullStructs.assign(size_t(f.cache), nullptr);
+        if (IsLobType(t)) {
+            // One locator per column, named after it, pointed at the current row by the fetch.
+            auto lob = std::make_unique<TLOBLocator>(FSession, t);
+            lob->SetName(f.name);
+            lob->SetCharSetForm(f.CharSetForm ? f.CharSetForm : 1);
+            const int id = f.CharSetID;
+            if (!IgnoreCharSet && (id == 870 || id == 871 || id == 873 || id == 1000 || id == 2000)) lob->SetCharSetID(id);
+            if (t == otCLOB && f.CharSetForm == 2) lob->SetNCLOB(true);
+            f.Obj = std::move(lob);
+        }
+        if (IsTimestampCode(t)) f.TimestampObj = std::make_unique<TOracleTimestamp>(FSession, t);
     }
     FDescribed = true;
 }
@@ -409,6 +421,7 @@ void TOracleQuery::DefineColumns() {
 
 void TOracleQuery::FreeField(TFieldData& f) {
     f.Obj.reset();
+    f.TimestampObj.reset();
     const bool loaded = OCILoaded();
     if (loaded) {
         for (void* d : f.Descriptors) {
@@ -452,12 +465,42 @@ void TOracleQuery::PrepareFetch() {
 }
 
 void TOracleQuery::RewindLOBs() {
-    // LOB column locators are positioned at 0 here once LOB locators are attached to columns.
+    for (auto& fp : FFields)
+        if (IsLobType(fp->buftype) && fp->Obj) static_cast<TLOBLocator*>(fp->Obj.get())->Rewind();
+}
+
+TLOBLocator* TOracleQuery::LOBField(int i) {
+    TFieldData& f = CheckField(i);
+    if (!IsLobType(f.buftype) || !f.Obj) throw Exception("Field " + f.name + " is not a LOB");
+    return static_cast<TLOBLocator*>(f.Obj.get());
 }
 
 void TOracleQuery::AttachValueObjects() {
-    // The value objects of LOB, timestamp, object and REF columns are pointed at the current row
-    // here once those classes exist; the row's descriptors are in TFieldData::Descriptors.
+    // Timestamp columns show the current row's descriptor. (LOB, object and REF columns are
+    // pointed at their row here once those classes exist; the row's descriptors are in
+    // TFieldData::Descriptors.)
+    const size_t row = size_t(FCacheIndex);
+    for (auto& fp : FFields) {
+        TFieldData& f = *fp;
+        if (IsLobType(f.buftype) && f.Obj && row < f.Descriptors.size()) {
+            auto* lob = static_cast<TLOBLocator*>(f.Obj.get());
+            if (lob->Buffering()) lob->SetBuffering(false);   // flushes first
+            lob->Rewind();
+            lob->CloseFile();
+            lob->PointAt(&f.Descriptors[row], f.Slot(int(row)));
+            continue;
+        }
+        if (IsTimestampCode(f.buftype) && f.TimestampObj && row < f.Descriptors.size())
+            static_cast<TOracleTimestamp*>(f.TimestampObj.get())->AttachDescriptor(f.Descriptors[row], f.buftype, false, f.ind[row] == -1);
+    }
+}
+
+TOracleTimestamp* TOracleQuery::TimestampField(int i) {
+    TFieldData& f = CheckField(i);
+    if (!IsTimestampCode(f.buftype) || !f.TimestampObj) throw Exception("Field " + f.name + " is not a Timestamp");
+    auto* ts = static_cast<TOracleTimestamp*>(f.TimestampObj.get());
+    ts->SetNullFlag(FieldIsNull(i));
+    return ts;
 }
 
 int32_t TOracleQuery::FieldRowsProcessed() {
@@ -781,7 +824,20 @@ Variant TOracleQuery::Field(int i) {
     case otReference: return NullResult();
     case otCLOB:
     case otBLOB:
-    case otBFile: throw Exception("Field " + f.name + ": LOB values cannot be read yet");
+    case otBFile: {
+        auto* lob = static_cast<TLOBLocator*>(f.Obj.get());
+        if (!lob || lob->Size() == 0) return NullResult();
+        if (f.buftype == otCLOB) {
+            if (lob->IsUTF16()) return Variant(lob->AsWideString());
+            return Variant(lob->AsString());
+        }
+        std::vector<uint8_t> bytes(size_t(lob->Size()));
+        lob->Seek(0, soBeginning);
+        bytes.resize(size_t(lob->Read(bytes.data(), int64_t(bytes.size()))));
+        lob->Rewind();
+        if (f.buftype == otBFile) lob->CloseFile();
+        return Variant(std::move(bytes));
+    }
     case otTimestamp:
     case otTimestampTZ:
     case otTimestampLTZ: return Variant(FieldAsDate(i));
@@ -826,6 +882,13 @@ std::string TOracleQuery::FieldAsString(int i) {
     case otCLOB: return Field(i).ToString();
     case otDate: return DateText(OracleDateToDateTime(slot));
     case otLongRaw: return LongData(i);
+    case otBLOB:
+    case otBFile: {
+        const Variant v = Field(i);
+        if (v.IsNullOrUnassigned()) return std::string();
+        const std::vector<uint8_t> bytes = v.ToBytes();
+        return std::string(bytes.begin(), bytes.end());
+    }
     case otTimestamp:
     case otTimestampTZ:
     case otTimestampLTZ: return FormatDateTime("ddddd tt", FieldAsDate(i));
@@ -843,6 +906,7 @@ std::u16string TOracleQuery::FieldAsWideString(int i) {
         return ConvertCRLF(FSession) ? AdjustLineBreaks(wide) : wide;
     }
     if (f.IsUTF8 || f.IsUTF16) {
+        if (f.buftype == otCLOB && f.Obj) return static_cast<TLOBLocator*>(f.Obj.get())->AsWideString();
         if (f.buftype == otLong) return Field(i).ToUString();
         if (f.buftype == otString) {
             const auto* p = reinterpret_cast<const char*>(slot);

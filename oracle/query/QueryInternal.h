@@ -11,6 +11,9 @@ class TOracleSession;
 class TVariableData;
 
 struct QueryInternal {
+    // The next activity-monitor ID (one counter for queries, LOB locators and the other
+    // components that report to the monitor).
+    static int NextMonitorId();
     // Line and column (both 1-based) of a byte offset in the parsed text, clamped to its length.
     static void ErrorPositionIn(const std::string& parsed, int offset, int& line, int& position);
     // Statements go through the client's statement cache (OCI8 mode, OCI 9.2 client, an own
