@@ -128,8 +128,8 @@ TEST_F(Packages, OutputLinesComeBackThroughGetLineAndAPlsqlTable) {
     EXPECT_TRUE(get.IsNull("line"));
     EXPECT_EQ(get.I("status"), 1);
 
-    // overflow of a small buffer
-    ASSERT_EQ(Run("begin dbms_output.enable(2000); for i in 1 .. 100 loop dbms_output.put_line(rpad('x', 100, 'x')); end loop; end;"), OCI_ERROR);
+    // overflow of a small buffer (a second ENABLE keeps the larger size, so disable first)
+    ASSERT_EQ(Run("begin dbms_output.disable; dbms_output.enable(2000); for i in 1 .. 100 loop dbms_output.put_line(rpad('x', 100, 'x')); end loop; end;"), OCI_ERROR);
     EXPECT_EQ(ErrText(err).substr(0, 58), "ORA-20000: ORU-10027: buffer overflow, limit of 2000 bytes");
 }
 
@@ -191,8 +191,12 @@ std::string FileBlock(const std::string& statement) {
 TEST_F(Packages, UtlFileWritesAndReadsThroughTheFileRecordBlock) {
     std::string files = dir + "/files";
     std::filesystem::create_directories(files);
-    ASSERT_EQ(Begin("SYSTEM", "MANAGER"), OCI_SUCCESS) << ErrText(err);
-    ASSERT_EQ(Exec("create or replace directory module_files as '" + files + "'"), OCI_SUCCESS) << ErrText(err);
+    OCIError* e2 = nullptr;
+    OCISvcCtx* system = Second(&e2, "SYSTEM", "MANAGER");
+    OCIStmt* ddl = Prepare("create or replace directory module_files as '" + files + "'");
+    ASSERT_EQ(OCIStmtExecute(system, ddl, e2, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(e2);
+    OCIHandleFree(ddl, OCI_HTYPE_STMT);
+    OCILogoff(system, e2);
 
     auto fopen = [&](const char* location, const char* mode, Binds& b) {
         b.Int("afile", 0).Int("error").Str("location", location).Str("filename", "log.txt").Str("open_mode", mode);
@@ -365,7 +369,7 @@ TEST_F(Packages, SleepIsInterruptedByOciBreak) {
     std::atomic<bool> started{false};
     std::thread runner([&] {
         started = true;
-        status = Run("begin dbms_lock.sleep(600); end;");
+        status = Run("begin dbms_lock.sleep(20); end;");
     });
     while (!started) std::this_thread::yield();
     std::this_thread::sleep_for(200ms);
