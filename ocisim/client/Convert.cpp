@@ -1,6 +1,7 @@
 // Conversions between the client's external data types and the engine's values.
 #include "ocisim/client/internal/Convert.h"
 #include "ocisim/client/internal/Lob.h"
+#include "ocisim/client/internal/Timestamp.h"
 
 #include <iconv.h>
 
@@ -126,7 +127,10 @@ bool ValueToText(const ValueRef& v, const ColumnInfo& col, const std::string& da
         }
         break;
     }
-    case ValueRef::Date: out = FormatDate(v.date, dateFormat); break;
+    case ValueRef::Date:
+        out = col.DataType == OraType::Timestamp || col.DataType == OraType::TimestampTZ || col.DataType == OraType::TimestampLTZ
+                  ? TimestampText(v, col) : FormatDate(v.date, dateFormat);
+        break;
     case ValueRef::Integer: out = std::to_string(v.i); break;
     case ValueRef::Double:
         if (col.DataType == OraType::BinaryDouble || col.DataType == OraType::BinaryFloat) {
@@ -406,7 +410,7 @@ int CheckBindType(ub2 dty, sb4 size, std::string& errText) {
         if (size < 0) return bad();
         return 0;
     case SQLT_RDD: case SQLT_RSET: case SQLT_BOL: case SQLT_CLOB: case SQLT_BLOB: case SQLT_BFILEE:
-    case SQLT_NTY: case SQLT_REF: case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ:
+    case SQLT_NTY: case SQLT_REF: case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ: case SQLT_DATE:
     case SQLT_OSL:
         return 0;
     default:
@@ -544,6 +548,8 @@ int BindValue(const Bind& b, ub4 iter, const Env& env, ValueRef& out, std::strin
         return 0;
     case SQLT_CLOB: case SQLT_BLOB: case SQLT_BFILEE:
         return LobBindValue(b, iter, out, errText);
+    case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ: case SQLT_DATE:
+        return TimestampBindValue(b, iter, out, errText);
     default:
         errText = "ORA-03001: unimplemented feature";
         return 3001;
@@ -699,6 +705,8 @@ int DefineValue(const Define& d, ub4 row, const ValueRef& v, const ColumnInfo& c
         FillRowid(*r, std::string(p, n));
         return finish(sizeof(void*), sizeof(void*), 0);
     }
+    case SQLT_TIMESTAMP: case SQLT_TIMESTAMP_TZ: case SQLT_TIMESTAMP_LTZ: case SQLT_DATE:
+        return DeliverTimestamp(d, row, v, col, errText);
     case SQLT_BOL: {
         int b = 0;
         if (v.kind == ValueRef::Integer) b = v.i != 0;

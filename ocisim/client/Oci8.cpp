@@ -4,6 +4,7 @@
 #include "ocisim/client/internal/Handles.h"
 #include "ocisim/client/internal/Internal.h"
 #include "ocisim/client/internal/Lob.h"
+#include "ocisim/client/internal/Timestamp.h"
 
 #include <algorithm>
 #include <chrono>
@@ -351,6 +352,9 @@ sword CollectBinds(Stmt* s, ub4 iter, BindValues& values, std::deque<std::string
         case SQLT_CLOB: sl.declaredType = OraType::Clob; break;
         case SQLT_BLOB: sl.declaredType = OraType::Blob; break;
         case SQLT_BFILEE: sl.declaredType = OraType::Bfile; break;
+        case SQLT_TIMESTAMP: case SQLT_DATE: sl.declaredType = OraType::Timestamp; break;
+        case SQLT_TIMESTAMP_TZ: sl.declaredType = OraType::TimestampTZ; break;
+        case SQLT_TIMESTAMP_LTZ: sl.declaredType = OraType::TimestampLTZ; break;
         default: break;
         }
         std::string errText;
@@ -869,7 +873,7 @@ OCISIM_EXPORT sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* at
     case OCI_DTYPE_PARAM: {
         const ColumnInfo& c = static_cast<Param*>(o)->column;
         switch (attrtype) {
-        case OCI_ATTR_DATA_TYPE: return GetScalar<ub2>(attributep, sizep, ub2(c.DataType));
+        case OCI_ATTR_DATA_TYPE: return GetScalar<ub2>(attributep, sizep, DescribedType(c.DataType));
         case OCI_ATTR_DATA_SIZE: return GetScalar<ub2>(attributep, sizep, ub2(c.ByteSize));
         case OCI_ATTR_CHAR_SIZE: return GetScalar<ub2>(attributep, sizep, ub2(c.CharSize));
         case OCI_ATTR_CHAR_USED: return GetScalar<ub1>(attributep, sizep, ub1(c.CharUsed));

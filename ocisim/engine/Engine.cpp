@@ -64,6 +64,8 @@ std::string Upper(std::string s) {
     return s;
 }
 
+bool IsTimestampType(OraType t) { return t == OraType::Timestamp || t == OraType::TimestampTZ || t == OraType::TimestampLTZ; }
+
 const char* kDefaultVersion = "Oracle Database 10g Enterprise Edition Release 10.2.0.1.0 - Production";
 
 // ---- values copied out of SQLite (undo images)
@@ -714,8 +716,10 @@ int DatabaseImpl::RuleFor(const Object& t, const Column& c) {
         r.kind = rt::StoreRule::Number;
         r.isFloat = true;
         break;
-    case OraType::Date:
-    case OraType::Timestamp: r.kind = rt::StoreRule::Date; break;
+    case OraType::Date: r.kind = rt::StoreRule::Date; break;
+    case OraType::Timestamp:
+    case OraType::TimestampTZ:
+    case OraType::TimestampLTZ: r.kind = rt::StoreRule::Date; r.fraction = true; break;
     case OraType::Raw: r.kind = rt::StoreRule::Raw; r.length = static_cast<int>(c.info.ByteSize); break;
     case OraType::LongRaw:
     case OraType::Blob: r.kind = rt::StoreRule::Raw; r.length = 0; break;
@@ -1840,7 +1844,7 @@ void StatementImpl::BindAll(sqlite3_stmt* st, const std::vector<int>& params, co
             if (v.n == 0) sqlite3_bind_null(st, idx);
             else sqlite3_bind_blob(st, idx, v.p, static_cast<int>(v.n), SQLITE_TRANSIENT);
             break;
-        case ValueRef::Date: sqlite3_bind_double(st, idx, rt::JulianFrom7(v.date)); break;
+        case ValueRef::Date: sqlite3_bind_double(st, idx, v.d != 0 ? v.d : rt::JulianFrom7(v.date)); break;
         case ValueRef::Decimal: {
             double d;
             std::string s(v.p, v.n);
@@ -1891,9 +1895,11 @@ Value StatementImpl::ToValue(sqlite3_stmt* st, int i, const ColumnInfo& t) {
     Value v;
     int type = sqlite3_column_type(st, i);
     if (type == SQLITE_NULL) return v;
-    if (t.DataType == OraType::Date || t.DataType == OraType::Timestamp) {
+    if (t.DataType == OraType::Date || IsTimestampType(t.DataType)) {
         v.kind = ValueRef::Date;
-        rt::JulianTo7(sqlite3_column_double(st, i), v.date);
+        double jd = sqlite3_column_double(st, i), whole = jd;
+        if (IsTimestampType(t.DataType)) { rt::TimestampNanos(jd, &whole); v.d = jd; }
+        rt::JulianTo7(whole, v.date);
         return v;
     }
     if (type == SQLITE_BLOB && t.DataType == OraType::Clob) {   // an empty CLOB
@@ -2082,7 +2088,7 @@ bool StatementImpl::Fetch() {
         v.kind = ValueRef::Null;
         if (type == SQLITE_NULL) continue;
         OraType t = tr_.columns[i].DataType;
-        if (t == OraType::Date || t == OraType::Timestamp) {
+        if (t == OraType::Date || IsTimestampType(t)) {
             if (type == SQLITE_TEXT) {
                 v.kind = ValueRef::Text;
                 v.p = reinterpret_cast<const char*>(sqlite3_column_text(st, ci));
@@ -2090,7 +2096,10 @@ bool StatementImpl::Fetch() {
                 continue;
             }
             v.kind = ValueRef::Date;
-            rt::JulianTo7(sqlite3_column_double(st, ci), v.date);
+            double jd = sqlite3_column_double(st, ci), whole = jd;
+            v.d = 0;
+            if (IsTimestampType(t)) { rt::TimestampNanos(jd, &whole); v.d = jd; }   // the fraction travels in d
+            rt::JulianTo7(whole, v.date);
             continue;
         }
         switch (type) {
@@ -2311,6 +2320,14 @@ Column ColumnFromDef(const sql::ColumnDef& d, uint16_t cs, uint16_t ncs) {
         c.info.ByteSize = 7;
         c.typeText = "DATE";
         c.dataLength = 7;
+    } else if (t == "TIMESTAMP WITH TIME ZONE" || t == "TIMESTAMP WITH LOCAL TIME ZONE") {
+        bool local = t == "TIMESTAMP WITH LOCAL TIME ZONE";
+        c.info.DataType = local ? OraType::TimestampLTZ : OraType::TimestampTZ;
+        c.info.ByteSize = local ? 11 : 13;
+        c.info.Precision = static_cast<int16_t>(d.precision < 0 ? 6 : d.precision);
+        c.info.Scale = static_cast<int8_t>(c.info.Precision);
+        c.typeText = "TIMESTAMP(" + std::to_string(c.info.Precision) + ")" + t.substr(9);
+        c.dataLength = static_cast<int>(c.info.ByteSize);
     } else if (t == "TIMESTAMP") {
         c.info.DataType = OraType::Timestamp;
         c.info.ByteSize = 11;
@@ -2365,7 +2382,7 @@ Column ColumnFromDef(const sql::ColumnDef& d, uint16_t cs, uint16_t ncs) {
 const char* SqliteType(const ColumnInfo& t) {
     switch (t.DataType) {
     case OraType::Number: case OraType::BinaryFloat: case OraType::BinaryDouble: return "NUMERIC";
-    case OraType::Date: case OraType::Timestamp: return "REAL";
+    case OraType::Date: case OraType::Timestamp: case OraType::TimestampTZ: case OraType::TimestampLTZ: return "REAL";
     case OraType::Raw: case OraType::LongRaw: case OraType::Blob: case OraType::Bfile: return "BLOB";
     default: return "TEXT";
     }
@@ -2726,7 +2743,9 @@ void DatabaseImpl::CreateTable(SessionImpl& s, sql::Statement& st, std::string_v
             col.typeText = c.DataType == OraType::Number ? "NUMBER" : c.DataType == OraType::Date ? "DATE" :
                            c.DataType == OraType::Char ? (c.CharsetForm == 2 ? "NCHAR" : "CHAR") :
                            c.DataType == OraType::Varchar2 ? (c.CharsetForm == 2 ? "NVARCHAR2" : "VARCHAR2") :
-                           c.DataType == OraType::Clob ? "CLOB" : c.DataType == OraType::Blob ? "BLOB" : c.DataType == OraType::Raw ? "RAW" : "VARCHAR2";
+                           c.DataType == OraType::Clob ? "CLOB" : c.DataType == OraType::Blob ? "BLOB" : c.DataType == OraType::Raw ? "RAW" :
+                           c.DataType == OraType::Timestamp ? "TIMESTAMP(6)" : c.DataType == OraType::TimestampTZ ? "TIMESTAMP(6) WITH TIME ZONE" :
+                           c.DataType == OraType::TimestampLTZ ? "TIMESTAMP(6) WITH LOCAL TIME ZONE" : "VARCHAR2";
             col.dataLength = static_cast<int>(c.DataType == OraType::Number ? 22 : c.ByteSize);
             o.cols.push_back(col);
         }

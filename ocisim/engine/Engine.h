@@ -56,6 +56,8 @@ struct ValueRef {
     const char* p = nullptr;       // Text (UTF-8), Bytes, Decimal (canonical text "-12.5E3")
     size_t n = 0;                  // byte length for Text, Bytes, Decimal
     unsigned char date[7] = {};    // Date: Oracle's 7-byte DATE (century+100, year+100, month, day, hour+1, minute+1, second+1)
+                                   // A TIMESTAMP also carries its Julian day number with the fraction of
+                                   // the second in d (0 for DATE values); a bound Date with d set stores d.
 
     static ValueRef MakeNull() { return {}; }
     static ValueRef MakeInt(int64_t v) { ValueRef r; r.kind = Integer; r.i = v; return r; }

@@ -90,6 +90,24 @@ double RoundToSecond(double jd) {
     return kUnixEpochJd + secs / 86400.0;
 }
 
+uint32_t TimestampNanos(double jd, double* wholeSecond) {
+    double rel = jd - kUnixEpochJd;
+    double ticks = std::round(rel * 864000000.0);   // 100-microsecond steps
+    double whole = std::floor(ticks / 10000.0);
+    if (wholeSecond) *wholeSecond = kUnixEpochJd + whole / 86400.0;
+    return static_cast<uint32_t>((ticks - whole * 10000.0)) * 100000u;
+}
+
+double TimestampNow() {
+    auto now = std::chrono::system_clock::now();
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
+    time_t t = std::chrono::system_clock::to_time_t(now);
+    struct tm lt;
+    localtime_r(&t, &lt);
+    return JulianFromCivil(lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min, lt.tm_sec) +
+           static_cast<double>(us / 100) / 864000000.0;
+}
+
 void CivilFromJulian(double jd, int& y, int& m, int& d, int& hh, int& mi, int& ss) {
     double rel = jd - kUnixEpochJd;
     int64_t secs = static_cast<int64_t>(std::llround(rel * 86400.0));
@@ -136,7 +154,9 @@ double Now() {
 
 std::string FormatDate(double jd, std::string_view fmt) {
     int y, m, d, hh, mi, ss;
-    CivilFromJulian(jd, y, m, d, hh, mi, ss);
+    double whole = jd;
+    uint32_t nanos = TimestampNanos(jd, &whole);
+    CivilFromJulian(whole, y, m, d, hh, mi, ss);
     int64_t days = DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d));
     int wday = static_cast<int>(((days % 7) + 11) % 7);   // 1970-01-01 was a Thursday (4)
     std::string out;
@@ -198,7 +218,19 @@ std::string FormatDate(double jd, std::string_view fmt) {
         if (take("WW")) { num((days - DaysFromCivil(y, 1, 1)) / 7 + 1, 2); continue; }
         if (take("W")) { num((d - 1) / 7 + 1, 1); continue; }
         if (take("CC")) { num((y + 99) / 100, 2); continue; }
-        if (take("FF")) { while (i < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[i]))) ++i; out += "000000"; continue; }
+        if (take("FF")) {
+            // FF1..FF9: that many digits of the fraction; FF alone: six
+            int digits = 6;
+            if (i < fmt.size() && fmt[i] >= '1' && fmt[i] <= '9') digits = fmt[i++] - '0';
+            char b[16];
+            std::snprintf(b, sizeof b, "%09u", nanos);
+            out.append(b, static_cast<size_t>(digits));
+            continue;
+        }
+        if (take("TZH")) { out += "+00"; continue; }
+        if (take("TZM")) { out += "00"; continue; }
+        if (take("TZR")) { out += "+00:00"; continue; }
+        if (take("X")) { out += '.'; continue; }
         if (std::isalpha(static_cast<unsigned char>(c))) Raise(1821, "date format not recognized");
         out += c;
         ++i;
@@ -208,6 +240,7 @@ std::string FormatDate(double jd, std::string_view fmt) {
 
 double ParseDate(std::string_view text, std::string_view fmt) {
     int y = -1, m = -1, d = -1, hh = 0, mi = 0, ss = 0;
+    double fraction = 0;   // of a second (FF)
     bool pm = false, hasAmPm = false;
     int curY, curM, curD, a, b, c2;
     CivilFromJulian(Now(), curY, curM, curD, a, b, c2);
@@ -232,6 +265,11 @@ double ParseDate(std::string_view text, std::string_view fmt) {
             if (StartsWithCI(fmt, i, w)) { i += std::strlen(w); return true; }
             return false;
         };
+        // input that ends before the format leaves the rest of the format unused (a DATE
+        // literal without a time, a timestamp without a fraction)
+        size_t rest = p;
+        while (rest < text.size() && std::isspace(static_cast<unsigned char>(text[rest]))) ++rest;
+        if (rest >= text.size()) break;
         char c = fmt[i];
         if (c == '"') {
             size_t e = fmt.find('"', i + 1);
@@ -300,6 +338,26 @@ double ParseDate(std::string_view text, std::string_view fmt) {
             else Raise(1855, "AM/A.M. or PM/P.M. required");
             continue;
         }
+        if (take("FF")) {
+            if (i < fmt.size() && fmt[i] >= '1' && fmt[i] <= '9') ++i;
+            skipBlanks();
+            double scale = 0.1;
+            int n = 0;
+            while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p])) && n < 9) {
+                fraction += (text[p++] - '0') * scale;
+                scale /= 10;
+                ++n;
+            }
+            continue;
+        }
+        if (take("X")) { if (p < text.size() && (text[p] == '.' || text[p] == ',')) ++p; continue; }
+        if (take("TZH") || take("TZM") || take("TZR")) {
+            // the zone is read and dropped: timestamps are kept in the session's zone
+            skipBlanks();
+            if (p < text.size() && (text[p] == '+' || text[p] == '-')) ++p;
+            while (p < text.size() && (std::isdigit(static_cast<unsigned char>(text[p])) || text[p] == ':')) ++p;
+            continue;
+        }
         if (take("J")) {
             int v;
             readNum(7, v);
@@ -324,7 +382,7 @@ double ParseDate(std::string_view text, std::string_view fmt) {
     if (d < 0) d = 1;
     if (y == 0 || y < -4712 || y > 9999) Raise(1841, "(full) year must be between -4713 and +9999, and not be 0");
     if (!DaysInMonthOk(y, m, d)) Raise(1839, "date not valid for month specified");
-    return JulianFromCivil(y, m, d, hh, mi, ss);
+    return JulianFromCivil(y, m, d, hh, mi, ss) + std::round(fraction * 10000.0) / 864000000.0;
 }
 
 std::string NumberText(double v) {
@@ -747,6 +805,17 @@ void fSysdate(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_double(ctx, Host(ctx)->StatementTime());
 }
 
+void fSystimestamp(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, TimestampNow()); }
+
+void fToTimestamp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    GUARD_BEGIN
+    if (IsNull(argv[0])) { sqlite3_result_null(ctx); return; }
+    if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT && argc == 1) { sqlite3_result_value(ctx, argv[0]); return; }
+    std::string fmt = argc > 1 && !IsNull(argv[1]) ? Text(argv[1]) : "DD-MON-RR HH.MI.SSXFF AM";
+    sqlite3_result_double(ctx, ParseDate(Text(argv[0]), fmt));
+    GUARD_END
+}
+
 void fUser(sqlite3_context* ctx, int, sqlite3_value**) { ResultText(ctx, Host(ctx)->CurrentUser()); }
 void fUid(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_int64(ctx, Host(ctx)->CurrentUid()); }
 
@@ -854,9 +923,10 @@ void fStore(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     case StoreRule::Date: {
-        if (t == SQLITE_TEXT) sqlite3_result_double(ctx, ParseDate(Text(v), Host(ctx)->DateFormat()));
+        if (t == SQLITE_TEXT && r->fraction) sqlite3_result_double(ctx, ParseDate(Text(v), "DD-MON-RR HH.MI.SSXFF AM"));
+        else if (t == SQLITE_TEXT) sqlite3_result_double(ctx, RoundToSecond(ParseDate(Text(v), Host(ctx)->DateFormat())));
         else if (t == SQLITE_BLOB) Raise(932, "inconsistent datatypes: expected DATE got BINARY");
-        else sqlite3_result_double(ctx, RoundToSecond(Num(v)));
+        else sqlite3_result_double(ctx, r->fraction ? Num(v) : RoundToSecond(Num(v)));
         return;
     }
     case StoreRule::Raw: {
@@ -1397,7 +1467,8 @@ void RegisterFunctions(sqlite3* db, FunctionHost* host) {
         {"ora_to_number", 2, fToNumberValue, true}, {"ora_to_date", 1, fToDate, false}, {"ora_to_date", 2, fToDate, false},
         {"ora_to_char_date", 1, fToCharDate, false}, {"ora_to_char_date", 2, fToCharDate, false},
         {"ora_to_char_num", 1, fToCharNum, true}, {"ora_to_char_num", 2, fToCharNum, true},
-        {"ora_sysdate", 0, fSysdate, false}, {"ora_user", 0, fUser, false}, {"ora_uid", 0, fUid, false},
+        {"ora_sysdate", 0, fSysdate, false}, {"ora_systimestamp", 0, fSystimestamp, false},
+        {"ora_to_timestamp", 1, fToTimestamp, false}, {"ora_to_timestamp", 2, fToTimestamp, false}, {"ora_user", 0, fUser, false}, {"ora_uid", 0, fUid, false},
         {"ora_userenv", 1, fUserenv, false}, {"ora_userenv", 2, fUserenv, false}, {"ora_nextval", 1, fNextval, false},
         {"ora_currval", 1, fCurrval, false}, {"ora_rownum", 1, fRownum, false}, {"ora_rowid", 2, fRowid, true},
         {"ora_rowidnum", 2, fRowidNum, true}, {"ora_store", 2, fStore, false}, {"ora_nvl", 2, fNvl, true},

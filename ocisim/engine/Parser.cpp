@@ -1179,9 +1179,10 @@ void Parser::ParseType(ColumnDef& c) {
     }
     if (t == "TIMESTAMP" && At("WITH")) {
         ++p_;
-        Accept("LOCAL");
+        bool local = Accept("LOCAL");
         Expect("TIME");
         if (!Accept("ZONE")) Error(905, "missing keyword");
+        c.typeName = local ? "TIMESTAMP WITH LOCAL TIME ZONE" : "TIMESTAMP WITH TIME ZONE";
     }
 }
 

@@ -30,7 +30,10 @@ std::string SqlString(const std::string& s) {
 namespace {
 
 bool IsNum(const ColumnInfo& t) { return t.DataType == OraType::Number || t.DataType == OraType::BinaryFloat || t.DataType == OraType::BinaryDouble; }
-bool IsDate(const ColumnInfo& t) { return t.DataType == OraType::Date || t.DataType == OraType::Timestamp; }
+bool IsTimestamp(const ColumnInfo& t) {
+    return t.DataType == OraType::Timestamp || t.DataType == OraType::TimestampTZ || t.DataType == OraType::TimestampLTZ;
+}
+bool IsDate(const ColumnInfo& t) { return t.DataType == OraType::Date || IsTimestamp(t); }
 bool IsChar(const ColumnInfo& t) {
     return t.DataType == OraType::Varchar2 || t.DataType == OraType::Char || t.DataType == OraType::Long || t.DataType == OraType::Clob;
 }
@@ -111,6 +114,28 @@ public:
         c.DataType = OraType::Date;
         c.ByteSize = 7;
         return c;
+    }
+    // TIMESTAMP(6), WITH TIME ZONE for SYSTIMESTAMP; the scale is the fractional precision
+    ColumnInfo TimestampType(OraType t = OraType::Timestamp) const {
+        ColumnInfo c;
+        c.DataType = t;
+        c.ByteSize = t == OraType::TimestampTZ ? 13 : 11;
+        c.Precision = 0;
+        c.Scale = 6;
+        return c;
+    }
+
+    // A stored PL/SQL function called from SQL: ora_pl_call('NAME', args...).
+    bool StoredFunction(const std::vector<std::string>& names, const std::vector<ExprPtr>& args, Scope& scope, TExpr& out) {
+        ColumnInfo type;
+        if (!h_.PlSqlFunction(names, type)) return false;
+        std::string name;
+        for (size_t k = 0; k < names.size(); ++k) name += (k ? "." : "") + names[k];
+        out.sql = "ora_pl_call(" + SqlString(name);
+        for (const auto& a : args) out.sql += "," + Translate(*a, scope).sql;
+        out.sql += ")";
+        out.t = type;
+        return true;
     }
 
     [[noreturn]] void Invalid(const std::string& name, size_t offset) {
@@ -340,10 +365,20 @@ TExpr Translator::Translate(Expr& e, Scope& scope) {
         return r;
     }
     case Expr::Sysdate:
+        if (e.text == "SYSTIMESTAMP" || e.text == "CURRENT_TIMESTAMP" || e.text == "LOCALTIMESTAMP") {
+            r.sql = "ora_systimestamp()";
+            r.t = TimestampType(e.text == "LOCALTIMESTAMP" ? OraType::Timestamp : OraType::TimestampTZ);
+            return r;
+        }
         r.sql = "ora_sysdate()";
         r.t = DateType();
         return r;
     case Expr::DateLiteral:
+        if (e.typeName == "TIMESTAMP") {
+            r.sql = "ora_to_timestamp(" + SqlString(e.text) + ",'YYYY-MM-DD HH24:MI:SSXFF')";
+            r.t = TimestampType();
+            return r;
+        }
         r.sql = "ora_to_date(" + SqlString(e.text) + ",'YYYY-MM-DD HH24:MI:SS')";
         r.t = DateType();
         return r;
@@ -706,7 +741,9 @@ TExpr Translator::Function(Expr& e, Scope& scope) {
         TExpr a = Translate(*e.args[0], scope);
         std::string fmt = n > 1 ? Translate(*e.args[1], scope).sql : "";
         if (IsDate(a.t)) {
-            r.sql = "ora_to_char_date(" + a.sql + (n > 1 ? "," + fmt : "") + ")";
+            // a timestamp without a format prints as NLS_TIMESTAMP_FORMAT does by default
+            if (n == 1 && IsTimestamp(a.t)) fmt = a.t.DataType == OraType::Timestamp ? "'DD-MON-RR HH.MI.SSXFF AM'" : "'DD-MON-RR HH.MI.SSXFF AM TZR'";
+            r.sql = "ora_to_char_date(" + a.sql + (n > 1 || IsTimestamp(a.t) ? "," + fmt : "") + ")";
             r.t = CharType(n > 1 ? 75 : 75);
         } else if (IsNum(a.t) || n > 1) {
             r.sql = "ora_to_char_num(" + a.sql + (n > 1 ? "," + fmt : "") + ")";
@@ -728,6 +765,14 @@ TExpr Translator::Function(Expr& e, Scope& scope) {
         if (n > 1) s += "," + Translate(*e.args[1], scope).sql;
         r.sql = s + ")";
         r.t = DateType();
+        return r;
+    }
+    if (f == "TO_TIMESTAMP" || f == "TO_TIMESTAMP_TZ") {
+        need(1, 3);
+        TExpr a = Translate(*e.args[0], scope);
+        r.t = TimestampType(f == "TO_TIMESTAMP" ? OraType::Timestamp : OraType::TimestampTZ);
+        if (IsDate(a.t) && n == 1) { r.sql = a.sql; return r; }
+        r.sql = "ora_to_timestamp(" + AsText(a) + (n > 1 ? "," + Translate(*e.args[1], scope).sql : std::string()) + ")";
         return r;
     }
     if (f == "TO_NUMBER") {

@@ -16,6 +16,11 @@ namespace ocisim::rt {
 double JulianFromCivil(int y, int m, int d, int hh, int mi, int ss);
 void CivilFromJulian(double jd, int& y, int& m, int& d, int& hh, int& mi, int& ss);
 double RoundToSecond(double jd);
+// Timestamps keep their fraction of a second in the same Julian day number, to 100 microseconds
+// (what a double holds of today's dates): the nanoseconds of `jd` (a multiple of 100 000), and
+// the whole second it falls in.
+uint32_t TimestampNanos(double jd, double* wholeSecond = nullptr);
+double TimestampNow();                                   // SYSTIMESTAMP: local time with its fraction
 void JulianTo7(double jd, unsigned char out[7]);
 double JulianFrom7(const unsigned char* in);
 double Now();
@@ -39,6 +44,7 @@ struct StoreRule {
     int precision = 0;         // 0: unconstrained
     int scale = 0;
     bool isFloat = false;      // FLOAT(b) / unconstrained NUMBER: no rounding
+    bool fraction = false;     // TIMESTAMP: keeps the fraction of a second
     std::string owner, table, column;
 };
 
