@@ -382,6 +382,24 @@ TEST_F(Packages, SleepIsInterruptedByOciBreak) {
     EXPECT_EQ(Scalar("select 1 from dual"), "1");
 }
 
+TEST_F(Packages, PackageErrorsReachTheClientWithTheirOracleCodes) {
+    struct Case { const char* block; sb4 code; };
+    const Case cases[] = {
+        {"begin utl_file.fremove('NO_SUCH_DIR', 'a.txt'); end;", 29280},
+        {"begin dbms_job.remove(424242); end;", 23421},
+        {"begin dbms_job.broken(424242, true); end;", 23421},
+        {"declare s integer; begin s := dbms_pipe.send_message(null); end;", 23321},
+        {"declare n number; begin dbms_pipe.reset_buffer; dbms_pipe.unpack_message(n); end;", 6556},
+        {"begin dbms_lock.sleep(-1); end;", 38148},
+        {"declare n varchar2(30); m varchar2(100); s integer; begin dbms_alert.waitany(n, m, s, 0); end;", 20000},
+        {"begin dbms_output.enable; dbms_output.put(rpad('x', 32767, 'x')); dbms_output.put('y'); end;", 20000},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.block), OCI_ERROR) << c.block;
+        EXPECT_EQ(ErrCode(err), c.code) << c.block << ": " << ErrText(err);
+    }
+}
+
 TEST_F(Packages, ErrorStackNamesTheCaughtError) {
     Binds b;
     b.Str("s");
