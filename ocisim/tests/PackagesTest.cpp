@@ -305,6 +305,32 @@ TEST_F(Packages, PipeMessagesTravelBetweenSessions) {
     OCILogoff(other, e2);
 }
 
+TEST_F(Packages, AReceiverWaitsWhileAnotherSessionSends) {
+    OCIError* e2 = nullptr;
+    OCISvcCtx* other = Second(&e2);
+    Binds receive;
+    receive.Int("quorvel__value").Str("pipename", "later").Int("timeout", 5);
+    sword status = OCI_SUCCESS;
+    std::atomic<bool> started{false};
+    std::thread receiver([&] {
+        started = true;
+        status = Run(Call(":quorvel__value := sys.dbms_pipe.receive_message(pipename => :pipename, timeout => :timeout);"), receive, other, e2);
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(200ms);
+    // the waiting session leaves the database to the others meanwhile
+    ASSERT_EQ(Run("begin dbms_pipe.pack_message('sent while waiting'); if dbms_pipe.send_message('later') <> 0 then raise program_error; end if; end;"),
+              OCI_SUCCESS) << ErrText(err);
+    receiver.join();
+    ASSERT_EQ(status, OCI_SUCCESS) << ErrText(e2);
+    EXPECT_EQ(receive.I("quorvel__value"), 0);
+    Binds text;
+    text.Str("item");
+    ASSERT_EQ(Run(Call("sys.dbms_pipe.unpack_message(item => :item);"), text, other, e2), OCI_SUCCESS) << ErrText(e2);
+    EXPECT_EQ(text.S("item"), "sent while waiting");
+    OCILogoff(other, e2);
+}
+
 TEST_F(Packages, AlertArrivesAfterTheSignallingCommit) {
     OCIError* e2 = nullptr;
     OCISvcCtx* other = Second(&e2);
