@@ -21,8 +21,6 @@
 
 namespace quorvel {
 
-class TLOBLocator;
-class TQueryThread;
 
 enum TQueryState { qsIdle, qsExecuting, qsFetching };
 
@@ -104,20 +102,6 @@ public:
     TNotifyEvent BeforeQuery;
     TNotifyEvent AfterQuery;
     TArrayErrorEvent OnArrayError;
-
-    // ---- background execution (Threaded; QueryThread.cpp) ----
-    // (sender, error code (0 for an error that is not a database error), error message)
-    using TThreadErrorEvent = std::function<void(TOracleQuery& sender, int errorCode, const std::string& errorMessage)>;
-    TNotifyEvent OnThreadExecuted;
-    TNotifyEvent OnThreadRecord;
-    TNotifyEvent OnThreadFinished;
-    TThreadErrorEvent OnThreadError;
-    // A worker exists and is running.
-    bool ThreadIsRunning() const;
-    // Stops a running worker after the current row and waits until it has suspended itself
-    // (called from inside a callback it only asks the worker to stop).
-    void BreakThread();
-    TQueryThread* QueryThread() const { return FThread.get(); }
 
     // ---- execution ----
     void Execute();
@@ -204,9 +188,6 @@ public:
     // The timestamp of a timestamp column, showing the current row (owned by the query).
     TOracleTimestamp* TimestampField(int i);
     TOracleTimestamp* TimestampField(const std::string& name) { return TimestampField(IndexOf(name)); }
-    // The column's LOB locator, showing the current row ("Field " + name + " is not a LOB").
-    TLOBLocator* LOBField(int i);
-    TLOBLocator* LOBField(const std::string& name) { return LOBField(IndexOf(name)); }
     // The column data itself (for the value-object classes and the data set).
     const TFieldData& FieldData(int i) const;
 
@@ -263,10 +244,6 @@ public:
 
 private:
     friend struct QueryInternal;
-    friend class TQueryThread;
-    void StartThread();
-    void CheckThreadIdle() const;
-    void SendBreak();
     int IndexOf(const std::string& name) const;
     int IndexOf(std::u16string_view name) const;
     TFieldData& CheckField(int i) const;
@@ -345,11 +322,10 @@ private:
     int FMonitorId = 0;
     int FSavedCursor = 0;
     void* FPendingRowId = nullptr;   // the rowid descriptor kept past closing until it is read
-    std::vector<std::unique_ptr<uint16_t[]>> FBindLengths;
-    std::deque<void*> FBindDescriptors;   // descriptor pointers of bound timestamps   // lengths of bound UTF-16 arrays
+    std::vector<std::unique_ptr<uint16_t[]>> FBindLengths;   // lengths of bound UTF-16 arrays
+    std::deque<void*> FBindDescriptors;   // descriptor pointers of bound timestamps
     bool FRowIdPending = false;      // FRowId not read from the descriptor yet
     std::vector<std::unique_ptr<TFieldData>> FFields;
-    std::unique_ptr<TQueryThread> FThread;
 };
 
 } // namespace quorvel
