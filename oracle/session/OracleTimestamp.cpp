@@ -22,10 +22,13 @@ void CheckTimestampStatus(TOracleSession* session, void* errorHandle, TComponent
 }
 
 TDateTime PartsToDateTime(int year, int month, int day, int hour, int minute, int second, uint32_t nanoSeconds) {
-    // Dates before 30 December 1899 keep their time of day: the time is taken away from a
-    // negative date part, as everywhere else in the library.
-    return ComposeDateTime(EncodeDate(year, month, day),
-                           EncodeTime(hour, minute, second, NanoSecondsToMilliSeconds(nanoSeconds)));
+    // A year before 1 (the client allows them) has no date-time: like a DATE of such a year it
+    // gives the date part -693594. Dates before 30 December 1899 keep their time of day: the
+    // time is taken away from a negative date part, as everywhere else in the library.
+    TDateTime date(InvalidDatePart);
+    TDateTime encoded;
+    if (TryEncodeDate(year, month, day, encoded)) date = encoded;
+    return ComposeDateTime(date, EncodeTime(hour, minute, second, NanoSecondsToMilliSeconds(nanoSeconds)));
 }
 
 } // namespace

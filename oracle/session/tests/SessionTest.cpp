@@ -507,6 +507,18 @@ TEST_F(SessionTest, SettingsThatCannotChangeWhileConnected) {
         {[&] { session.SetPooling(spInternal); }, "Cannot change Pooling property when connected"},
         {[&] { session.SetStatementCache(true); }, "Cannot change StatementCache property when connected"},
         {[&] { session.SetMTSOptions(0); }, "Cannot change MTSOptions property when connected"},
+        {[&] { session.Preferences().SetUseOCI7(true); }, "Cannot change UseOCI7 property when session is connected"},
+        {[&] { session.Preferences().SetConvertUTF(cuUTF16ToUTF8); },
+         "Cannot change ConvertUTF property when session is connected"},
+        {[&] { session.Preferences().SetForceWideStringFields(true); },
+         "Cannot change ForceWideStringFields property when session is connected"},
+        // Assignment goes through the same setters.
+        {[&] {
+             TOracleSession other;
+             other.Preferences().SetForceWideStringFields(true);
+             session.Preferences() = other.Preferences();
+         },
+         "Cannot change ForceWideStringFields property when session is connected"},
     };
     for (const auto& c : cases) {
         try {
@@ -517,6 +529,16 @@ TEST_F(SessionTest, SettingsThatCannotChangeWhileConnected) {
         }
     }
     EXPECT_TRUE(session.Connected());
+    EXPECT_FALSE(session.Preferences().UseOCI7());
+    EXPECT_FALSE(session.Preferences().ForceWideStringFields());
+    // The same value, and every other preference, may be set while connected.
+    session.Preferences().SetUseOCI7(false);
+    session.Preferences().SetConvertUTF(cuNone);
+    session.Preferences().SetTimestampAsString(true);
+    EXPECT_TRUE(session.Preferences().TimestampAsString());
+    session.LogOff();
+    session.Preferences().SetUseOCI7(true);
+    EXPECT_TRUE(session.Preferences().UseOCI7());
 }
 
 TEST_F(SessionTest, ASessionSharesTheConnectionOfAnother) {

@@ -80,6 +80,11 @@ TEST_F(TimestampTest, PartsValuesAndTexts) {
     ExpectParts(t, 1850, 6, 1, 18, 30, 0, 250000000);
     EXPECT_DOUBLE_EQ(t.AsDateTime().Value, EncodeDate(1850, 6, 1).Value - EncodeTime(18, 30, 0, 250).Value);
 
+    // A year before 1 reads like a DATE of such a year.
+    t.SetValues(-44, 3, 15, 12, 0, 0, 0);
+    EXPECT_EQ(t.Year(), -44);
+    EXPECT_DOUBLE_EQ(t.AsDateTime().Value, -693594.5);
+
     t.SetAsString("1999-12-31 23:59:58");
     ExpectParts(t, 1999, 12, 31, 23, 59, 58, 0);
     EXPECT_THROW(t.SetAsString("not a date"), EConvertError);
