@@ -1,17 +1,28 @@
 #pragma once
-// The seam between the SQL engine and the PL/SQL interpreter. The interpreter implements
-// PlSqlEngine and registers it once; the SQL side hands it every anonymous block, CALL and
-// CREATE/ALTER of a PL/SQL unit, and offers it SqlRunner to run the SQL statements a block
-// contains, with its values as binds, in the calling session and transaction.
-// Without a registered interpreter these statements fail with ORA-03001.
+// The seam between the SQL engine and the PL/SQL interpreter. The SQL side hands the interpreter
+// every anonymous block, CALL and CREATE/ALTER of a PL/SQL unit, fires triggers through it around
+// DML and calls stored functions through it from SQL; it offers SqlRunner to run the SQL
+// statements a block contains, with its values as binds, in the calling session and transaction.
+// The built-in interpreter (plsql/) is used unless another one is registered with SetPlSqlEngine.
 #include "ocisim/engine/Engine.h"
 #include "ocisim/engine/internal/Sql.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace ocisim::eng {
+
+// A stored unit as the catalog keeps it (USER_OBJECTS, USER_SOURCE, USER_ERRORS).
+struct StoredUnit {
+    std::string owner, name, type;               // type: PROCEDURE, FUNCTION, PACKAGE, PACKAGE BODY, TRIGGER, TYPE, TYPE BODY
+    std::string source;                          // from the kind word on, as USER_SOURCE shows it
+    bool valid = true;
+    struct Error { int line = 0, position = 0; std::string text; };
+    std::vector<Error> errors;
+    std::string tableOwner, table;               // triggers: the table they belong to
+};
 
 // What the SQL side offers the interpreter, for one call on one session.
 class SqlRunner {
@@ -22,12 +33,40 @@ public:
     virtual std::unique_ptr<Statement> PrepareSql(std::string_view sql) = 0;
     virtual const std::string& UserName() const = 0;
     virtual const std::string& SchemaName() const = 0;
+    virtual int SessionId() const { return 0; }
+    virtual bool Interrupted() const { return false; }
+    // Interpreter and package state of the calling session, one slot per key.
+    virtual std::shared_ptr<void>& SessionState(std::string_view key) = 0;
+    // State shared by the sessions of the database, one slot per key.
+    virtual std::shared_ptr<void>& DatabaseState(std::string_view key) = 0;
+    virtual std::string LocalTransactionId() const { return {}; }
+    virtual std::string DateFormat() const { return "DD-MON-RR"; }
+    // Changes whenever the catalog changes (units created, tables altered ...).
+    virtual uint64_t CatalogVersion() const { return 0; }
+    // Stores a unit (replacing one of the same owner, name and type) and commits.
+    virtual void StoreUnit(const StoredUnit& unit);
+    // Drops a unit; false when there is none of that owner, name and type.
+    virtual bool DropUnit(const std::string& owner, const std::string& name, const std::string& type);
+    // Marks a stored unit VALID or INVALID (ALTER ... COMPILE, dependencies).
+    virtual void SetUnitStatus(const std::string& owner, const std::string& name, const std::string& type, bool valid,
+                               const std::vector<StoredUnit::Error>& errors);
+    // Lets the other sessions of the database run for about `milliseconds` (the database lock is
+    // released meanwhile); a runner without a lock of its own only sleeps.
+    virtual void Pause(int milliseconds);
 };
 
 // What the interpreter does with a block or a unit.
 struct PlSqlResult {
     std::vector<std::vector<Value>> outValues;   // per bind slot (BindNames order)
+    std::vector<std::unique_ptr<Statement>> cursors;  // per bind slot: a REF CURSOR opened into it, else null
     bool compiledWithErrors = false;             // CREATE of a unit with errors (ORA-24344 warning)
+};
+
+// One row event for the triggers of a table: the column values before and after the change.
+struct TriggerRow {
+    const std::vector<std::string>* columns = nullptr;  // the table's columns in order
+    std::vector<Value>* newValues = nullptr;     // INSERT/UPDATE; BEFORE row triggers may change them
+    const std::vector<Value>* oldValues = nullptr;  // UPDATE/DELETE
 };
 
 class PlSqlEngine {
@@ -38,10 +77,30 @@ public:
     virtual PlSqlResult Execute(const sql::Statement& kind, std::string_view text,
                                 const std::vector<std::string>& bindNames, const BindValues& binds,
                                 SqlRunner& sql) = 0;
+    // True when table OWNER.TABLE has enabled triggers for `event` (INSERT, UPDATE, DELETE) at
+    // `timing` (BEFORE, AFTER) on row (`row`) or statement level.
+    virtual bool HasTriggers(SqlRunner& sql, const std::string& owner, const std::string& table, const std::string& event,
+                             const std::string& timing, bool row) { (void)sql; (void)owner; (void)table; (void)event; (void)timing; (void)row; return false; }
+    // Fires those triggers; `row` is null for statement triggers. `changedColumns` (UPDATE) limits
+    // UPDATE OF triggers. Raises the trigger's errors.
+    virtual void FireTriggers(SqlRunner& sql, const std::string& owner, const std::string& table, const std::string& event,
+                              const std::string& timing, TriggerRow* row) { (void)sql; (void)owner; (void)table; (void)event; (void)timing; (void)row; }
+    // A stored function called from SQL: NAME parts as written (upper case). `known` tells
+    // whether NAME names a function at all (false: not PL/SQL, the caller reports ORA-00904).
+    virtual bool IsFunction(SqlRunner& sql, const std::vector<std::string>& name, ColumnInfo* type) {
+        (void)sql; (void)name; (void)type; return false;
+    }
+    virtual Value CallFunction(SqlRunner& sql, const std::vector<std::string>& name, const std::vector<Value>& args) {
+        (void)sql; (void)name; (void)args; return {};
+    }
+    // Unit kinds and names named by DROP (PROCEDURE, FUNCTION, PACKAGE [BODY], TRIGGER, TYPE [BODY]).
+    virtual void Drop(SqlRunner& sql, const sql::Statement& st) { (void)sql; (void)st; }
 };
 
-// Registers the interpreter for every database of the process (nullptr: none).
+// Registers an interpreter for every database of the process (nullptr: the built-in one).
 void SetPlSqlEngine(PlSqlEngine* engine);
 PlSqlEngine* GetPlSqlEngine();
+// The built-in interpreter (plsql/).
+PlSqlEngine& BuiltinPlSqlEngine();
 
 } // namespace ocisim::eng
