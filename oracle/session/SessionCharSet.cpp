@@ -10,6 +10,14 @@ namespace quorvel {
 
 namespace {
 
+// The session lock around a detection of a thread-safe session, so two threads asking at once
+// run the probes once and read whole values.
+struct DetectionLock {
+    explicit DetectionLock(TOracleSession& s) : FSession(s) { FSession.Acquire(false); }
+    ~DetectionLock() { FSession.Release(false); }
+    TOracleSession& FSession;
+};
+
 bool IsUTF8Set(uint16_t id) { return !IgnoreCharSet && (id == 870 || id == 871 || id == 873); }
 bool IsUTF16Set(uint16_t id) { return !IgnoreCharSet && (id == 1000 || id == 2000); }
 
@@ -55,6 +63,7 @@ void TOracleSession::DetectCharacterSize() {
 }
 
 int TOracleSession::CharacterSize() {
+    DetectionLock lock(*this);
     if (FCharacterSize != 0) return FCharacterSize;
     if (FBytesPerCharacter == bcAutoDetect && FConnected) {
         FCharacterSize = FNCharacterSize = 1;
@@ -147,6 +156,7 @@ int TOracleSession::DetectDateFormatLength() {
 }
 
 int TOracleSession::DateFormatLength() {
+    DetectionLock lock(*this);
     if (FDateFormatLength > 0) return FDateFormatLength;
     int length = -1;
     // The probe's own statement may ask while it runs: it gets the fall-back.

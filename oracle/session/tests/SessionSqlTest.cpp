@@ -3,7 +3,9 @@
 // version and the audit session id.
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "oracle/ci/OracleCI.h"
@@ -18,11 +20,16 @@ namespace {
 // Records the statements the library executes and the names of the statements it creates.
 struct StatementLog : TQueryMonitor {
     std::vector<std::string> Executed, Created;
+    std::mutex Lock;
     StatementLog() { QueryMonitor = this; }
     ~StatementLog() override { QueryMonitor = nullptr; }
-    void QueryCreated(int, int, int, const std::string& name) override { Created.push_back(name); }
+    void QueryCreated(int, int, int, const std::string& name) override {
+        std::lock_guard<std::mutex> guard(Lock);
+        Created.push_back(name);
+    }
     void QueryDestroyed(int) override {}
     void ActivityStart(int, const std::string& activity, const std::string& sql, const std::string&) override {
+        std::lock_guard<std::mutex> guard(Lock);
         if (activity != "Query.Execute") return;
         std::string text = sql;
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -357,4 +364,25 @@ TEST_F(SessionSqlTest, TheLockOfAThreadSafeSessionIsFreeAfterEveryFailedCall) {
         EXPECT_EQ(session.CriticalSection().Entered(), 1);
         session.Release(false);
     }
+}
+
+TEST_F(SessionSqlTest, AThreadSafeSessionDetectsOnceForAllThreads) {
+    TOracleSession session;
+    session.SetThreadSafe(true);
+    Connect(session);
+    StatementLog log;
+    std::vector<int> sizes(4), lengths(4), maxima(4);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&, i] {
+            sizes[i] = session.CharacterSize();
+            maxima[i] = session.MaxVarcharN();
+            lengths[i] = session.DateFormatLength();
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(sizes, std::vector<int>(4, 3));
+    EXPECT_EQ(maxima, std::vector<int>(4, 2000));
+    EXPECT_EQ(lengths, std::vector<int>(4, 9));
+    EXPECT_EQ(log.Created, (std::vector<std::string>{"BytesPerCharacterQuery", "DateFormatLengthQuery"}));
+    EXPECT_EQ(session.CriticalSection().Entered(), 0);
 }
