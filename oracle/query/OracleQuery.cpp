@@ -695,10 +695,13 @@ void TOracleQuery::ExecuteOnce(int& start, int& end, bool describe, bool deferre
             } else if (iterations <= 0) {
                 offset = 0;
                 iterations = FArrayBindSize;
+            } else if (iterations > FArrayBindSize) {
+                // Elements beyond the bound arrays do not exist: the client must not read them.
+                iterations = FArrayBindSize;
             }
             start = offset;
             end = iterations;
-            if (!describe) {
+            if (!describe && offset < iterations) {
                 bool failed;
                 if (oci8) {
                     Check8(OCI.OCIStmtExecute(svc, static_cast<OCIStmt*>(FStmt), err, ub4(iterations), ub4(offset), nullptr,

@@ -107,6 +107,11 @@ TEST_P(QueryExecuteTest, ArrayDmlRunsTheRequestedRange) {
     q.Execute();
     EXPECT_EQ(q.RowsProcessed(), 3) << "Execute runs every element";
     EXPECT_EQ(Count(), 8);
+    // A range beyond the arrays ends with them.
+    DeclareArrays(q, {10, 11, 12}, {"j", "k", "l"});
+    EXPECT_EQ(q.ExecuteArray(1, 10), 2);
+    EXPECT_EQ(q.ExecuteArray(5, 2), 0);
+    EXPECT_EQ(Count(), 10);
 }
 
 TEST_P(QueryExecuteTest, ArrayErrorsAreReportedPerRowAndExecutionContinues) {
