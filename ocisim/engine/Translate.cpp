@@ -125,19 +125,6 @@ public:
         return c;
     }
 
-    // A stored PL/SQL function called from SQL: ora_pl_call('NAME', args...).
-    bool StoredFunction(const std::vector<std::string>& names, const std::vector<ExprPtr>& args, Scope& scope, TExpr& out) {
-        ColumnInfo type;
-        if (!h_.PlSqlFunction(names, type)) return false;
-        std::string name;
-        for (size_t k = 0; k < names.size(); ++k) name += (k ? "." : "") + names[k];
-        out.sql = "ora_pl_call(" + SqlString(name);
-        for (const auto& a : args) out.sql += "," + Translate(*a, scope).sql;
-        out.sql += ")";
-        out.t = type;
-        return true;
-    }
-
     [[noreturn]] void Invalid(const std::string& name, size_t offset) {
         Fail(904, "\"" + name + "\": invalid identifier", static_cast<int>(offset));
     }
