@@ -334,4 +334,22 @@ TEST_P(QueryFieldsTest, DebugShowsTheStatementAndItsVariables) {
     EXPECT_EQ(hooked, 1);
 }
 
+TEST_P(QueryFieldsTest, LobColumnsNeedOCI8Mode) {
+    if (!Oci7()) GTEST_SKIP() << "LOB columns in OCI8 mode come with the LOB locators";
+    RunSql(*FSession, "create table c (id number(5), c clob)");
+    RunSql(*FSession, "insert into c values (1, 'x')");
+    auto q = Select("select id, c from c");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            q->Execute();
+            FAIL() << "a LOB column in OCI7 mode";
+        } catch (const EOracleError& e) {
+            FAIL() << e.Message();
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), "A query with LOB's requires OCI8 mode, but OCI7 mode is used.");
+        }
+        EXPECT_EQ(q->State(), qsIdle);
+    }
+}
+
 } // namespace
