@@ -352,4 +352,22 @@ TEST_P(QueryFieldsTest, LobColumnsNeedOCI8Mode) {
     }
 }
 
+TEST_P(QueryFieldsTest, TextOfTheUtf8DatabaseIsDecoded) {
+    RunSql(*FSession, "create table u (s varchar2(20), n nvarchar2(5))");
+    RunSql(*FSession, "insert into u values ('caf\xC3\xA9' || chr(13) || chr(10) || 'x', n'ab')");
+    auto q = Select("select s, n from u");
+    q->Execute();
+    EXPECT_EQ(q->FieldAsString(0), "caf\xC3\xA9\r\nx");
+    if (Oci7()) return;   // an OCI7 cursor describes no character sets: the text is the client's bytes
+    EXPECT_TRUE(q->FieldIsUTF8(0));
+    EXPECT_EQ(q->FieldCharSetId(0), 873);
+    EXPECT_EQ(q->FieldAsWideString(0), u"caf\u00e9\r\nx");
+    EXPECT_EQ(q->Field(0), Variant(std::u16string(u"caf\u00e9\r\nx"))) << "text of a UTF-8 column is UTF-16";
+    // The national column: UTF-16, two bytes per character and one more for the terminator.
+    EXPECT_TRUE(q->FieldIsUTF16(1));
+    EXPECT_TRUE(q->FieldIsNChar(1));
+    EXPECT_EQ(q->FieldSize(1), 11);
+    EXPECT_EQ(q->FieldTypeName(1), "NVARCHAR2");
+}
+
 } // namespace
