@@ -195,6 +195,9 @@ public:
     std::unordered_map<std::string, int64_t> objOfSql_;
     std::vector<rt::StoreRule> rules_;
     std::map<std::string, int> ruleIds_;
+    std::map<std::string, std::shared_ptr<void>> plState_;   // the PL/SQL interpreter's and server packages' shared state
+    std::map<int64_t, std::vector<Value>> triggerRows_;       // rows changed by BEFORE row triggers of a running INSERT
+    int64_t nextTriggerRow_ = 0;
 
     void Exec(const std::string& sql);
     [[noreturn]] void RaiseSqlite(int rc, const char* context = nullptr);
@@ -362,11 +365,22 @@ public:
     std::map<std::string, double> currval_;
     int rownumSlots_ = 0;
     double logonTime_ = 0;
+    std::map<std::string, std::shared_ptr<void>> plState_;   // package state of this session
+
+    // PL/SQL triggers and functions as the translator sees them (defined with the PL/SQL glue)
+    bool HasRowTrigger(const Object& t, const std::string& event, const std::string& timing) override;
+    bool PlSqlFunction(const std::vector<std::string>& name, ColumnInfo& type) override;
 };
 
 } // namespace
 bool DatabaseImpl::IsDbaSession(SessionImpl* s) { return s->dba_; }
 namespace {
+
+// The PL/SQL glue (below, beside the interpreter's runner): SQL functions that call the interpreter
+// (ora_trig_fire, ora_trig_new, ora_trig_row, ora_pl_call) and statement-level triggers.
+void RegisterPlSqlFunctions(DatabaseImpl& d);
+bool HasStatementTrigger(SessionImpl& s, const Object& t, const char* event, const char* timing);
+void FireStatementTriggers(SessionImpl& s, const Object& t, const char* event, const char* timing);
 
 // Everything a call does on the database happens inside one of these.
 class Call {
@@ -488,6 +502,7 @@ void DatabaseImpl::OpenFiles(const DatabaseSettings* settings) {
     if (rc != SQLITE_OK) Fail(1034, "ORACLE not available");
     sqlite3_extended_result_codes(db_, 0);
     rt::RegisterFunctions(db_, this);
+    RegisterPlSqlFunctions(*this);
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=NORMAL");
     Exec("PRAGMA case_sensitive_like=ON");
@@ -595,7 +610,7 @@ void DatabaseImpl::LoadCatalog() {
             o.sqlName = q.S(5);
             o.created = q.D(6);
             o.lastDdl = q.D(7);
-            if (o.type == "INDEX") continue;
+            if (o.type == "INDEX" || o.type == "PACKAGE BODY" || o.type == "TYPE BODY") continue;
             cat_.objects[{o.owner, o.name}] = o;
         }
     }
@@ -1716,7 +1731,7 @@ public:
         static const std::vector<Value> none;
         return slot < out_.size() ? out_[slot] : none;
     }
-    std::unique_ptr<Statement> TakeCursor(size_t) override { return nullptr; }
+    std::unique_ptr<Statement> TakeCursor(size_t slot) override { return slot < cursors_.size() ? std::move(cursors_[slot]) : nullptr; }
     bool CompiledWithErrors() const override { return compiledWithErrors_; }
     LobLocation ColumnLobLocation(size_t index) const override {
         LobLocation l;
@@ -1753,6 +1768,9 @@ private:
     uint64_t rows_ = 0;
     int64_t lastRowNumber_ = 0, lastTable_ = 0;
     bool compiledWithErrors_ = false;
+    std::vector<std::unique_ptr<Statement>> cursors_;   // REF CURSORs a block opened into bind slots
+    uint64_t trigVersion_ = 0;                           // catalog version trigMask_ was found for
+    int trigMask_ = 0;                                   // statement triggers: 1 BEFORE, 2 AFTER
     std::vector<std::vector<Value>> out_;
     std::vector<std::vector<LobLocation>> outLoc_;   // beside out_: where returned LOB values live
     std::vector<ValueRef> row_;
@@ -1950,7 +1968,21 @@ void StatementImpl::Execute(const BindValues& binds) {
         }
         if (changed) Retranslate();
         if (anyDirty || !tr_.substituted.empty()) db.SyncDirty();
-        ExecuteSql(binds);
+        using K = sql::Statement;
+        const char* ev = ast_->kind == K::Insert ? "INSERT" : ast_->kind == K::Update ? "UPDATE" : ast_->kind == K::Delete ? "DELETE" : nullptr;
+        if (ev && tr_.table) {
+            // statement triggers of the table, looked up again when the catalog changed
+            if (trigVersion_ != db.catalogVersion_) {
+                trigVersion_ = db.catalogVersion_;
+                trigMask_ = (HasStatementTrigger(s_, *tr_.table, ev, "BEFORE") ? 1 : 0) | (HasStatementTrigger(s_, *tr_.table, ev, "AFTER") ? 2 : 0);
+            }
+            const Object* table = tr_.table;
+            if (trigMask_ & 1) FireStatementTriggers(s_, *table, ev, "BEFORE");
+            ExecuteSql(binds);
+            if (trigMask_ & 2) FireStatementTriggers(s_, *table, ev, "AFTER");
+        } else {
+            ExecuteSql(binds);
+        }
     } else {
         ExecuteOther(binds, call);
     }
@@ -2135,6 +2167,322 @@ bool StatementImpl::Fetch() {
     return true;
 }
 
+// ======================================================================== PL/SQL glue
+// What the interpreter gets from the engine for one call on one session.
+class PlRunner final : public SqlRunner {
+public:
+    explicit PlRunner(SessionImpl& s) : s_(s) {}
+    std::unique_ptr<Statement> PrepareSql(std::string_view text) override { return s_.Prepare(text); }
+    const std::string& UserName() const override { return s_.user_; }
+    const std::string& SchemaName() const override { return s_.schema_; }
+    int SessionId() const override { return s_.sid_; }
+    bool Interrupted() const override { return s_.interrupted_.load(); }
+    std::shared_ptr<void>& SessionState(std::string_view key) override { return s_.plState_[std::string(key)]; }
+    std::shared_ptr<void>& DatabaseState(std::string_view key) override { return s_.db_->plState_[std::string(key)]; }
+    std::string LocalTransactionId() const override {
+        if (!s_.InTransaction()) return {};
+        return std::to_string(s_.sid_) + "." + std::to_string(s_.serial_) + "." + std::to_string(s_.tx_.undo.empty() ? 1 : 2);
+    }
+    std::string DateFormat() const override { return s_.dateFormat_; }
+    uint64_t CatalogVersion() const override { return s_.db_->catalogVersion_; }
+    void StoreUnit(const StoredUnit& u) override;
+    bool DropUnit(const std::string& owner, const std::string& name, const std::string& type) override;
+    void SetUnitStatus(const std::string& owner, const std::string& name, const std::string& type, bool valid,
+                       const std::vector<StoredUnit::Error>& errors) override;
+    void Pause(int milliseconds) override {
+        // the other sessions run while this call waits
+        DatabaseImpl& d = *s_.db_;
+        std::unique_lock<std::mutex>* lk = t_callLock;
+        if (!lk || !lk->owns_lock()) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); return; }
+        d.owner_ = std::thread::id();
+        lk->unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        lk->lock();
+        d.owner_ = std::this_thread::get_id();
+        d.current_ = &s_;
+    }
+
+private:
+    void WriteErrors(const std::string& owner, const std::string& name, const std::string& type, const std::vector<StoredUnit::Error>& errors);
+    void Done(const std::string& owner, const std::string& name, const std::string& type);
+    SessionImpl& s_;
+};
+
+void PlRunner::WriteErrors(const std::string& owner, const std::string& name, const std::string& type,
+                           const std::vector<StoredUnit::Error>& errors) {
+    sqlite3* db = s_.db_->db_;
+    Query del(db, "DELETE FROM ocs_errors WHERE owner = ? AND name = ? AND type = ?");
+    del.Bind(1, owner).Bind(2, name).Bind(3, type).Run(db);
+    Query ins(db, "INSERT INTO ocs_errors VALUES (?,?,?,?,?,?,?)");
+    int64_t seq = 0;
+    for (const auto& e : errors) {
+        ins.Bind(1, owner).Bind(2, name).Bind(3, type).Bind(4, ++seq).Bind(5, int64_t(e.line)).Bind(6, int64_t(e.position)).Bind(7, e.text);
+        ins.Run(db);
+    }
+}
+
+// Commits the unit's rows and shows the changed catalog to every session; triggers rebuild the
+// SQLite side of their table.
+void PlRunner::Done(const std::string& owner, const std::string& name, const std::string& type) {
+    (void)owner; (void)name; (void)type;
+    DatabaseImpl& d = *s_.db_;
+    d.PersistOpenUndo(nullptr);
+    d.SqliteCommit();
+    d.LoadCatalog();
+}
+
+void PlRunner::StoreUnit(const StoredUnit& u) {
+    DatabaseImpl& d = *s_.db_;
+    sqlite3* db = d.db_;
+    bool prev = d.capture_;
+    d.capture_ = false;
+    struct Restore { DatabaseImpl& d; bool v; ~Restore() { d.capture_ = v; } } restore{d, prev};
+    d.EnsureTx();
+    double now = rt::Now();
+    int64_t id = 0;
+    {
+        Query q(db, "SELECT object_id FROM ocs_objects WHERE owner = ? AND object_name = ? AND object_type = ?");
+        q.Bind(1, u.owner).Bind(2, u.name).Bind(3, u.type);
+        if (q.Next()) id = q.I(0);
+    }
+    std::string status = u.valid ? "VALID" : "INVALID";
+    if (id) {
+        Query q(db, "UPDATE ocs_objects SET status = ?, last_ddl = ? WHERE object_id = ?");
+        q.Bind(1, status).BindD(2, now).Bind(3, id).Run(db);
+    } else {
+        id = d.NewObjectId();
+        Query q(db, "INSERT INTO ocs_objects(object_id, owner, object_name, object_type, status, sql_name, created, last_ddl) VALUES (?,?,?,?,?,'',?,?)");
+        q.Bind(1, id).Bind(2, u.owner).Bind(3, u.name).Bind(4, u.type).Bind(5, status).BindD(6, now).BindD(7, now).Run(db);
+    }
+    {
+        Query del(db, "DELETE FROM ocs_source WHERE owner = ? AND name = ? AND type = ?");
+        del.Bind(1, u.owner).Bind(2, u.name).Bind(3, u.type).Run(db);
+        Query ins(db, "INSERT INTO ocs_source VALUES (?,?,?,?,?)");
+        int64_t line = 0;
+        size_t p = 0;
+        while (p < u.source.size()) {
+            size_t q = u.source.find('\n', p);
+            std::string text = q == std::string::npos ? u.source.substr(p) : u.source.substr(p, q - p + 1);
+            ins.Bind(1, u.owner).Bind(2, u.name).Bind(3, u.type).Bind(4, ++line).Bind(5, text).Run(db);
+            if (q == std::string::npos) break;
+            p = q + 1;
+        }
+    }
+    WriteErrors(u.owner, u.name, u.type, u.errors);
+    Done(u.owner, u.name, u.type);
+    if (u.type == "TRIGGER" && !u.table.empty()) {
+        d.EnsureTx();
+        d.BuildTriggers(u.tableOwner, u.table);
+        d.SqliteCommit();
+        d.Touch();
+    }
+}
+
+bool PlRunner::DropUnit(const std::string& owner, const std::string& name, const std::string& type) {
+    DatabaseImpl& d = *s_.db_;
+    sqlite3* db = d.db_;
+    bool prev = d.capture_;
+    d.capture_ = false;
+    struct Restore { DatabaseImpl& d; bool v; ~Restore() { d.capture_ = v; } } restore{d, prev};
+    d.EnsureTx();
+    bool found = false;
+    {
+        Query q(db, "SELECT object_id FROM ocs_objects WHERE owner = ? AND object_name = ? AND object_type = ?");
+        q.Bind(1, owner).Bind(2, name).Bind(3, type);
+        found = q.Next();
+    }
+    if (!found) return false;
+    for (const char* text : {"DELETE FROM ocs_objects WHERE owner = ?1 AND object_name = ?2 AND object_type = ?3",
+                             "DELETE FROM ocs_source WHERE owner = ?1 AND name = ?2 AND type = ?3",
+                             "DELETE FROM ocs_errors WHERE owner = ?1 AND name = ?2 AND type = ?3"}) {
+        Query q(db, text);
+        q.Bind(1, owner).Bind(2, name).Bind(3, type).Run(db);
+    }
+    Done(owner, name, type);
+    if (type == "TRIGGER") {
+        // the trigger's table gets its SQLite triggers rebuilt without it
+        d.EnsureTx();
+        for (const auto& [k, o] : d.cat_.objects)
+            if (o.type == "TABLE") {
+                Query q(db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ? AND name LIKE 'p:%'");
+                q.Bind(1, o.sqlName);
+                if (q.Next()) d.BuildTriggers(o.owner, o.name);
+            }
+        d.SqliteCommit();
+        d.Touch();
+    }
+    return true;
+}
+
+void PlRunner::SetUnitStatus(const std::string& owner, const std::string& name, const std::string& type, bool valid,
+                             const std::vector<StoredUnit::Error>& errors) {
+    DatabaseImpl& d = *s_.db_;
+    sqlite3* db = d.db_;
+    bool prev = d.capture_;
+    d.capture_ = false;
+    struct Restore { DatabaseImpl& d; bool v; ~Restore() { d.capture_ = v; } } restore{d, prev};
+    d.EnsureTx();
+    Query q(db, "UPDATE ocs_objects SET status = ?, last_ddl = ? WHERE owner = ? AND object_name = ? AND object_type = ?");
+    q.Bind(1, std::string(valid ? "VALID" : "INVALID")).BindD(2, rt::Now()).Bind(3, owner).Bind(4, name).Bind(5, type).Run(db);
+    WriteErrors(owner, name, type, errors);
+    Done(owner, name, type);
+}
+
+
+// ------------------------------------------------------------------------ triggers and functions
+bool SessionImpl::HasRowTrigger(const Object& t, const std::string& event, const std::string& timing) {
+    PlRunner r(*this);
+    return GetPlSqlEngine()->HasTriggers(r, t.owner, t.name, event, timing, true);
+}
+
+bool SessionImpl::PlSqlFunction(const std::vector<std::string>& name, ColumnInfo& type) {
+    PlRunner r(*this);
+    return GetPlSqlEngine()->IsFunction(r, name, &type);
+}
+
+bool HasStatementTrigger(SessionImpl& s, const Object& t, const char* event, const char* timing) {
+    PlRunner r(s);
+    return GetPlSqlEngine()->HasTriggers(r, t.owner, t.name, event, timing, false);
+}
+
+void FireStatementTriggers(SessionImpl& s, const Object& t, const char* event, const char* timing) {
+    PlRunner r(s);
+    GetPlSqlEngine()->FireTriggers(r, t.owner, t.name, event, timing, nullptr);
+}
+
+// A column value as SQLite holds it, as the interpreter sees it.
+Value PlValueOf(sqlite3_value* v, const ColumnInfo& t) {
+    Value r;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: break;
+    case SQLITE_INTEGER:
+        if (t.DataType == OraType::Date) { r.kind = ValueRef::Date; rt::JulianTo7(static_cast<double>(sqlite3_value_int64(v)), r.date); }
+        else { r.kind = ValueRef::Integer; r.i = sqlite3_value_int64(v); }
+        break;
+    case SQLITE_FLOAT:
+        if (t.DataType == OraType::Date) { r.kind = ValueRef::Date; rt::JulianTo7(sqlite3_value_double(v), r.date); }
+        else { r.kind = ValueRef::Double; r.d = sqlite3_value_double(v); }
+        break;
+    case SQLITE_TEXT:
+        r.kind = ValueRef::Text;
+        r.bytes.assign(reinterpret_cast<const char*>(sqlite3_value_text(v)), static_cast<size_t>(sqlite3_value_bytes(v)));
+        break;
+    default:
+        r.kind = ValueRef::Bytes;
+        if (const void* b = sqlite3_value_blob(v)) r.bytes.assign(static_cast<const char*>(b), static_cast<size_t>(sqlite3_value_bytes(v)));
+        break;
+    }
+    return r;
+}
+
+void PlResult(sqlite3_context* ctx, const Value& v) {
+    switch (v.kind) {
+    case ValueRef::Null: sqlite3_result_null(ctx); break;
+    case ValueRef::Integer: sqlite3_result_int64(ctx, v.i); break;
+    case ValueRef::Double: sqlite3_result_double(ctx, v.d); break;
+    case ValueRef::Decimal: sqlite3_result_double(ctx, std::strtod(v.bytes.c_str(), nullptr)); break;
+    case ValueRef::Text: sqlite3_result_text(ctx, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_TRANSIENT); break;
+    case ValueRef::Bytes: sqlite3_result_blob(ctx, v.bytes.data(), static_cast<int>(v.bytes.size()), SQLITE_TRANSIENT); break;
+    case ValueRef::Date: sqlite3_result_double(ctx, rt::JulianFrom7(v.date)); break;
+    }
+}
+
+void PlError(sqlite3_context* ctx, const EngineError& e) { sqlite3_result_error(ctx, e.Text.c_str(), static_cast<int>(e.Text.size())); }
+
+const Object* ObjectById(DatabaseImpl& d, int64_t id) {
+    for (const auto& [k, o] : d.cat_.objects) if (o.id == id) return &o;
+    return nullptr;
+}
+
+void RegisterPlSqlFunctions(DatabaseImpl& d) {
+    // ora_trig_fire(table id, column values...): runs the BEFORE INSERT row triggers on the row,
+    // keeps the row they leave and returns its handle for ora_trig_new(handle, column, last)
+    auto fire = [](sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+        auto& db = *static_cast<DatabaseImpl*>(sqlite3_user_data(ctx));
+        try {
+            const Object* t = ObjectById(db, sqlite3_value_int64(argv[0]));
+            if (!t || !db.current_) { sqlite3_result_error(ctx, "ORA-00600: internal error code, arguments: [ocisim], [trigger table]", -1); return; }
+            std::vector<std::string> cols;
+            std::vector<Value> row;
+            for (size_t k = 0; k < t->cols.size() && static_cast<int>(k) + 1 < argc; ++k) {
+                cols.push_back(t->cols[k].name);
+                row.push_back(PlValueOf(argv[k + 1], t->cols[k].info));
+            }
+            std::string owner = t->owner, name = t->name;
+            TriggerRow tr;
+            tr.columns = &cols;
+            tr.newValues = &row;
+            PlRunner r(*db.current_);
+            GetPlSqlEngine()->FireTriggers(r, owner, name, "INSERT", "BEFORE", &tr);
+            int64_t h = ++db.nextTriggerRow_;
+            db.triggerRows_[h] = std::move(row);
+            sqlite3_result_int64(ctx, h);
+        } catch (const EngineError& e) {
+            PlError(ctx, e);
+        }
+    };
+    auto fetch = [](sqlite3_context* ctx, int, sqlite3_value** argv) {
+        auto& db = *static_cast<DatabaseImpl*>(sqlite3_user_data(ctx));
+        auto it = db.triggerRows_.find(sqlite3_value_int64(argv[0]));
+        size_t k = static_cast<size_t>(sqlite3_value_int64(argv[1]));
+        if (it == db.triggerRows_.end() || k >= it->second.size()) { sqlite3_result_null(ctx); return; }
+        PlResult(ctx, it->second[k]);
+        if (sqlite3_value_int64(argv[2])) db.triggerRows_.erase(it);
+    };
+    // ora_trig_row(table id, 'TIMING', 'EVENT', new values..., old values...): the other row triggers
+    auto row = [](sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+        auto& db = *static_cast<DatabaseImpl*>(sqlite3_user_data(ctx));
+        try {
+            const Object* t = ObjectById(db, sqlite3_value_int64(argv[0]));
+            if (!t || !db.current_) { sqlite3_result_null(ctx); return; }
+            std::string timing = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+            std::string event = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
+            size_t n = t->cols.size();
+            if (static_cast<size_t>(argc) < 3 + 2 * n) { sqlite3_result_null(ctx); return; }
+            std::vector<std::string> cols;
+            std::vector<Value> nv, ov;
+            for (size_t k = 0; k < n; ++k) {
+                cols.push_back(t->cols[k].name);
+                nv.push_back(PlValueOf(argv[3 + k], t->cols[k].info));
+                ov.push_back(PlValueOf(argv[3 + n + k], t->cols[k].info));
+            }
+            std::string owner = t->owner, name = t->name;
+            TriggerRow tr;
+            tr.columns = &cols;
+            if (event != "DELETE") tr.newValues = &nv;
+            if (event != "INSERT") tr.oldValues = &ov;
+            PlRunner r(*db.current_);
+            GetPlSqlEngine()->FireTriggers(r, owner, name, event, timing, &tr);
+            sqlite3_result_null(ctx);
+        } catch (const EngineError& e) {
+            PlError(ctx, e);
+        }
+    };
+    // ora_pl_call('NAME', args...): a stored function called from SQL
+    auto call = [](sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+        auto& db = *static_cast<DatabaseImpl*>(sqlite3_user_data(ctx));
+        try {
+            if (!db.current_ || argc < 1) { sqlite3_result_null(ctx); return; }
+            std::string full = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+            std::vector<std::string> name;
+            size_t p = 0;
+            for (size_t q; (q = full.find('.', p)) != std::string::npos; p = q + 1) name.push_back(full.substr(p, q - p));
+            name.push_back(full.substr(p));
+            std::vector<Value> args;
+            ColumnInfo any;
+            for (int k = 1; k < argc; ++k) args.push_back(PlValueOf(argv[k], any));
+            PlRunner r(*db.current_);
+            PlResult(ctx, GetPlSqlEngine()->CallFunction(r, name, args));
+        } catch (const EngineError& e) {
+            PlError(ctx, e);
+        }
+    };
+    sqlite3_create_function_v2(d.db_, "ora_trig_fire", -1, SQLITE_UTF8, &d, fire, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(d.db_, "ora_trig_new", 3, SQLITE_UTF8, &d, fetch, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(d.db_, "ora_trig_row", -1, SQLITE_UTF8, &d, row, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(d.db_, "ora_pl_call", -1, SQLITE_UTF8, &d, call, nullptr, nullptr, nullptr);
+}
+
 void StatementImpl::ExecuteOther(const BindValues& binds, Call& call) {
     (void)binds;
     (void)call;
@@ -2226,19 +2574,21 @@ void StatementImpl::ExecuteOther(const BindValues& binds, Call& call) {
     case K::PlSql:
     case K::CreatePlSql: {
         PlSqlEngine* pl = GetPlSqlEngine();
-        if (!pl) Fail(3001, "unimplemented feature");
         if (st.kind == K::CreatePlSql) db.EndTransaction(s_.tx_, true);
-        class Runner final : public SqlRunner {
-        public:
-            explicit Runner(SessionImpl& s) : s_(s) {}
-            std::unique_ptr<Statement> PrepareSql(std::string_view text) override { return s_.Prepare(text); }
-            const std::string& UserName() const override { return s_.user_; }
-            const std::string& SchemaName() const override { return s_.schema_; }
-        private:
-            SessionImpl& s_;
-        } runner(s_);
-        PlSqlResult r = pl->Execute(st, text_, names_, binds, runner);
+        PlRunner runner(s_);
+        // a block that fails leaves nothing of its own changes behind
+        size_t mark = s_.tx_.undo.size();
+        PlSqlResult r;
+        try {
+            r = pl->Execute(st, text_, names_, binds, runner);
+        } catch (const EngineError&) {
+            if (st.kind == K::PlSql && s_.tx_.undo.size() > mark) db.ApplyUndo(s_.tx_, mark);
+            throw;
+        }
         for (size_t k = 0; k < r.outValues.size() && k < out_.size(); ++k) out_[k] = std::move(r.outValues[k]);
+        cursors_.clear();
+        cursors_.resize(r.cursors.size());
+        for (size_t k = 0; k < r.cursors.size(); ++k) cursors_[k] = std::move(r.cursors[k]);
         compiledWithErrors_ = r.compiledWithErrors;
         return;
     }
@@ -2247,6 +2597,12 @@ void StatementImpl::ExecuteOther(const BindValues& binds, Call& call) {
     }
     // DDL: commits the session's transaction before and after
     db.EndTransaction(s_.tx_, true);
+    if (st.kind == K::Drop && (st.objectType == "PROCEDURE" || st.objectType == "FUNCTION" || st.objectType == "PACKAGE" ||
+                               st.objectType == "PACKAGE BODY" || st.objectType == "TRIGGER" || st.objectType == "TYPE BODY")) {
+        PlRunner runner(s_);
+        GetPlSqlEngine()->Drop(runner, st);
+        return;
+    }
     db.RunDdl(s_, st, text_);
 }
 
@@ -2450,11 +2806,29 @@ void DatabaseImpl::DropTriggers(const std::string& owner, const std::string& tab
     for (const auto& n : names) Exec("DROP TRIGGER IF EXISTS " + Quote(n));
 }
 
-// Constraint triggers: check conditions and foreign keys, with Oracle's errors.
+// Constraint triggers: check conditions and foreign keys, with Oracle's errors; and the PL/SQL row
+// triggers other than BEFORE INSERT (which the insert runs itself), through ora_trig_row.
 void DatabaseImpl::BuildTriggers(const std::string& owner, const std::string& table) {
     DropTriggers(owner, table);
     const Object* t = cat_.Find(owner, table);
     if (!t) return;
+    if (current_) {
+        for (const char* timing : {"BEFORE", "AFTER"})
+            for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
+                if (std::string(timing) == "BEFORE" && std::string(event) == "INSERT") continue;
+                if (!current_->HasRowTrigger(*t, event, timing)) continue;
+                std::string args = std::to_string(t->id) + ",'" + timing + "','" + event + "'";
+                for (const char* side : {"NEW.", "OLD."})
+                    for (const auto& c : t->cols) {
+                        bool has = std::string(side) == "NEW." ? std::string(event) != "DELETE" : std::string(event) != "INSERT";
+                        args += "," + (has ? std::string(side) + Quote(c.name) : std::string("NULL"));
+                    }
+                Exec("CREATE TRIGGER " + Quote(std::string("p:") + owner + "." + table + ":" + timing + ":" + event) + " " + timing + " " +
+                     event + " ON " + Quote(t->sqlName) + " BEGIN SELECT ora_trig_row(" + args + "); END");
+                t = cat_.Find(owner, table);
+                if (!t) return;
+            }
+    }
     DdlHost host(*this, owner);
     std::string tq = Quote(t->sqlName);
     for (const auto& c : cat_.constraints) {
@@ -3521,7 +3895,10 @@ namespace {
 std::atomic<PlSqlEngine*> g_plsql{nullptr};
 }
 void SetPlSqlEngine(PlSqlEngine* engine) { g_plsql = engine; }
-PlSqlEngine* GetPlSqlEngine() { return g_plsql.load(); }
+PlSqlEngine* GetPlSqlEngine() {
+    PlSqlEngine* e = g_plsql.load();
+    return e ? e : &BuiltinPlSqlEngine();
+}
 
 } // namespace eng
 

@@ -125,6 +125,19 @@ public:
         return c;
     }
 
+    // A stored PL/SQL function called from SQL: ora_pl_call('NAME', args...).
+    bool StoredFunction(const std::vector<std::string>& names, const std::vector<ExprPtr>& args, Scope& scope, TExpr& out) {
+        ColumnInfo type;
+        if (!h_.PlSqlFunction(names, type)) return false;
+        std::string name;
+        for (size_t k = 0; k < names.size(); ++k) name += (k ? "." : "") + names[k];
+        out.sql = "ora_pl_call(" + SqlString(name);
+        for (const auto& a : args) out.sql += "," + Translate(*a, scope).sql;
+        out.sql += ")";
+        out.t = type;
+        return true;
+    }
+
     [[noreturn]] void Invalid(const std::string& name, size_t offset) {
         Fail(904, "\"" + name + "\": invalid identifier", static_cast<int>(offset));
     }
@@ -201,6 +214,7 @@ public:
                 return r;
             }
         }
+        if (TExpr fn; StoredFunction(n, {}, scope, fn)) return fn;
         if (n.size() > 1) {
             // a qualifier that names no source
             bool qualifierKnown = false;
@@ -990,6 +1004,13 @@ TExpr Translator::Function(Expr& e, Scope& scope) {
         if (f == "BITAND") { need(2, 2); std::vector<TExpr> a = Args(e, scope); r.sql = "(" + AsNumber(a[0]) + " & " + AsNumber(a[1]) + ")"; r.t = NumType(); return r; }
     }
     std::string shown = f;
+    {
+        std::vector<std::string> parts;
+        size_t p = 0;
+        for (size_t q; (q = f.find('.', p)) != std::string::npos; p = q + 1) parts.push_back(f.substr(p, q - p));
+        parts.push_back(f.substr(p));
+        if (StoredFunction(parts, e.args, scope, r)) return r;
+    }
     size_t dot = shown.rfind('.');
     if (dot != std::string::npos) {
         // a packaged or schema function: PL/SQL
@@ -1602,12 +1623,16 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
             }
         }
         std::string colList, defaults, defaultCols;
+        // each column's value, for BEFORE INSERT row triggers that see and change the whole row
+        std::map<const Column*, std::string> rowValue;
         for (const auto* c : cols) colList += (colList.empty() ? "" : ",") + Quote(c->name);
         for (const auto& c : t->cols) {
             if (c.defaultText.empty() || std::find(cols.begin(), cols.end(), &c) != cols.end()) continue;
             defaultCols += "," + Quote(c.name);
             defaults += ",ora_store(" + DefaultSql(tr, c) + "," + std::to_string(host.RuleFor(*t, c)) + ")";
+            rowValue[&c] = "ora_store(" + DefaultSql(tr, c) + "," + std::to_string(host.RuleFor(*t, c)) + ")";
         }
+        std::string rowSource;
         std::string sql = "INSERT INTO " + Quote(t->sqlName) + " (" + colList + defaultCols + ") ";
         if (!st.rows.empty()) {
             auto& row = st.rows[0];
@@ -1620,6 +1645,7 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
                 std::string v = x.sql;
                 if (IsDate(cols[k]->info) && IsChar(x.t) && !x.isBind) v = "ora_to_date(" + v + ")";
                 vals += (k ? "," : "") + std::string("ora_store(") + v + "," + std::to_string(host.RuleFor(*t, *cols[k])) + ")";
+                rowValue[cols[k]] = std::string("ora_store(") + v + "," + std::to_string(host.RuleFor(*t, *cols[k])) + ")";
             }
             sql += "VALUES (" + vals + defaults + ")";
         } else {
@@ -1627,9 +1653,26 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
             if (q.types.size() < cols.size()) Fail(947, "not enough values");
             if (q.types.size() > cols.size()) Fail(913, "too many values");
             std::string vals;
-            for (size_t k = 0; k < cols.size(); ++k)
+            for (size_t k = 0; k < cols.size(); ++k) {
                 vals += (k ? "," : "") + std::string("ora_store(s.\"c") + std::to_string(k + 1) + "\"," + std::to_string(host.RuleFor(*t, *cols[k])) + ")";
+                rowValue[cols[k]] = std::string("ora_store(s.\"c") + std::to_string(k + 1) + "\"," + std::to_string(host.RuleFor(*t, *cols[k])) + ")";
+            }
             sql += "SELECT " + vals + defaults + " FROM (" + q.sql + ") AS s WHERE 1";
+            rowSource = " FROM (" + q.sql + ") AS s WHERE 1";
+        }
+        if (host.HasRowTrigger(*t, "INSERT", "BEFORE")) {
+            // the triggers run once per row (ora_trig_fire keeps the row they leave), then the row is stored
+            std::string fire = "ora_trig_fire(" + std::to_string(t->id), all, outs;
+            for (size_t k = 0; k < t->cols.size(); ++k) {
+                const Column& c = t->cols[k];
+                auto it = rowValue.find(&c);
+                fire += "," + (it == rowValue.end() ? std::string("NULL") : it->second);
+                all += (k ? "," : "") + Quote(c.name);
+                outs += (k ? "," : "") + std::string("ora_store(ora_trig_new(w.h,") + std::to_string(k) + "," +
+                        (k + 1 == t->cols.size() ? "1" : "0") + ")," + std::to_string(host.RuleFor(*t, c)) + ")";
+            }
+            sql = "WITH w AS MATERIALIZED (SELECT " + fire + ") AS h" + rowSource + ") INSERT INTO " + Quote(t->sqlName) +
+                  " (" + all + ") SELECT " + outs + " FROM w WHERE 1";
         }
         Returning(tr, st, *t, sql);
         tr.out_.sql = sql;

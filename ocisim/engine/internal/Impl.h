@@ -90,6 +90,13 @@ public:
     // will do, else a subquery with the other transactions' uncommitted changes undone, whose
     // row number column is "ocs_rowid".
     virtual std::string ConsistentSource(const Object& o) { (void)o; return {}; }
+    // True when table `t` has PL/SQL row triggers for `event` at `timing` (BEFORE INSERT triggers
+    // change the inserted row: the insert then runs them through ora_trig_fire).
+    virtual bool HasRowTrigger(const Object& t, const std::string& event, const std::string& timing) {
+        (void)t; (void)event; (void)timing; return false;
+    }
+    // True when NAME (PKG.F, SCHEMA.F, F) is a stored PL/SQL function; `type` receives its result type.
+    virtual bool PlSqlFunction(const std::vector<std::string>& name, ColumnInfo& type) { (void)name; (void)type; return false; }
 };
 
 // A resolved, translated statement ready to run on SQLite.

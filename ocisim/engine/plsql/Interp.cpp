@@ -137,13 +137,17 @@ struct Interp::Impl {
             cache->triggersLoaded = false;
             cache->triggers.clear();
         }
-        if (sess->version != v) {
+        // statements a running outer call may hold are dropped only between calls
+        if (sess->version != v && sess->active == 0) {
             sess->version = v;
             sess->stmts.clear();
             sess->plans.clear();
+            sess->scalars.clear();
             // package states survive unless their unit changed: checked when used
         }
+        ++sess->active;
     }
+    ~Impl() { --sess->active; }
 
     // ------------------------------------------------------------------ values
     std::string NumText(double d) { return rt::NumberText(d); }
@@ -2881,6 +2885,15 @@ eng::PlSqlResult Interp::RunBlock(std::string_view text, const std::vector<std::
         I.RaiseCompile(cf);
     }
     struct Forget { SessionPl& s; uint64_t id; ~Forget() { s.Forget(id); } } forget{*I.sess, u->id};
+    // names the block uses must be declared, and the units it calls valid
+    {
+        auto errs = I.CheckUnit(*u);
+        if (!errs.empty()) {
+            CompileFailure cf;
+            cf.errors = errs;
+            I.RaiseCompile(cf);
+        }
+    }
     // host binds
     I.bindNames = bindNames;
     I.binds.assign(bindNames.size(), PV());

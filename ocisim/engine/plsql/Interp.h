@@ -35,6 +35,7 @@ struct SessionPl {
     }
     std::map<std::string, std::string> appInfo;
     std::string errorStack;
+    int active = 0;                           // interpreters running on the session (calls nest)
 };
 
 // A SQL statement of a block rewritten with its PL/SQL names as binds.
