@@ -278,6 +278,7 @@ private:
     void CheckScroll(const char* op);
     std::string LongData(int i);       // the whole LONG / LONG RAW value of the current row
     Variant LongText(int i);           // as text: UTF-16 for a UTF-8 column, else 8-bit
+    std::string RefHex(const TFieldData& f) const;   // the current row's REF in hexadecimal
     int32_t FieldRowsProcessed();
     Variant NullResult() const;
     void FetchBlock(int rows);         // one fetch of rows (OCI8 next / OCI7 ofen); raises on failure

@@ -1,6 +1,7 @@
 // TOracleQuery: the select list. Describe and define, the LONG piece callback, fetching with
 // Next and scrolling, and the field accessors with their conversions.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -28,6 +29,31 @@ namespace {
 constexpr ub4 kAttrCharsetId = 31;
 constexpr ub4 kAttrCharsetForm = 32;
 constexpr ub4 kAttrRowsFetched = 197;
+constexpr ub4 kAttrRefTdo = 110;
+constexpr OCITypeCode kTypecodeRef = 110;
+constexpr OCIDuration kDurationSession = 10;
+constexpr int kPinAny = 3;
+constexpr int kLockNone = 1;
+
+// After one failed OCIObjectFree of an XMLType instance no other is attempted.
+std::atomic<bool> GXmlTypeFreeFailed{false};
+
+// Frees the object instances a fetch left in the rows of an object or REF column and empties
+// their slots and null structures.
+void FreeRowObjects(TFieldData& f, void* env, void* err) {
+    const bool xml = f.TypeName == "SYS.XMLTYPE";
+    for (int r = 0; r < f.cache && f.buf; ++r) {
+        void* instance = nullptr;
+        std::memcpy(&instance, f.Slot(r), sizeof instance);
+        if (!instance) continue;
+        if (!xml || !GXmlTypeFreeFailed) {
+            const sword st = OCI.OCIObjectFree(static_cast<OCIEnv*>(env), static_cast<OCIError*>(err), instance, 0);
+            if (xml && st != OCI_SUCCESS) GXmlTypeFreeFailed = true;
+        }
+        std::memset(f.Slot(r), 0, size_t(f.bufsize));
+    }
+    for (void*& n : f.NullStructs) n = nullptr;
+}
 constexpr int kPointerSlot = int(sizeof(void*));
 
 bool IsCharacterType(int dbtype) {
@@ -194,7 +220,30 @@ void TOracleQuery::DescribeColumns() {
             if (f->dbtype == 108 || f->dbtype == 110) {
                 f->Senvhp = FSession->EnvHandle();
                 f->Ssvchp = FSession->ServiceContext();
-                f->Serrhp = FSecErrHp;
+                f->Serrhp = FSession->SecondErrorHandle();   // outlives the statement's handles
+                if (f->dbtype == 108) {
+                    // The column's type, pinned through a REF of its own for the life of the column.
+                    auto* env = static_cast<OCIEnv*>(f->Senvhp);
+                    void* described = nullptr;
+                    OCI.OCIAttrGet(param, OCI_DTYPE_PARAM, &described, nullptr, kAttrRefTdo, static_cast<OCIError*>(sec));
+                    void* ref = nullptr;
+                    bool ok = Check8(OCI.OCIObjectNew(env, err, static_cast<OCISvcCtx*>(f->Ssvchp), kTypecodeRef, nullptr,
+                                                      nullptr, kDurationSession, 1, &ref));
+                    f->RefTDO = ref;
+                    if (ok) {
+                        auto* target = static_cast<OCIRef*>(ref);
+                        ok = Check8(OCI.OCIRefAssign(env, err, static_cast<OCIRef*>(described), &target));
+                    }
+                    void* tdo = nullptr;
+                    if (ok)
+                        ok = Check8(OCI.OCIObjectPin(env, err, static_cast<OCIRef*>(ref), nullptr, kPinAny, kDurationSession,
+                                                     kLockNone, &tdo));
+                    f->TDO = tdo;
+                    if (!ok) {
+                        FreeField(*f);
+                        fail();
+                    }
+                }
                 text* tn = nullptr;
                 ub4 tl = 0;
                 text* sn = nullptr;
@@ -380,11 +429,6 @@ void TOracleQuery::DefineColumns() {
         const ub2 external = f.dbtype == 106 ? 106 : f.buftype;
         FSession->Acquire(true);
         if (oci8) {
-            if (f.buftype == otObject || f.buftype == otReference) {
-                FSession->Release(true);
-                FreeFields();
-                throw Exception("Field " + std::string() + ": object and reference columns cannot be fetched yet");
-            }
             const bool isLong = f.buftype == otLong || f.buftype == otLongRaw;
             OCIDefine* define = nullptr;
             bool ok = Check8(OCI.OCIDefineByPos(static_cast<OCIStmt*>(FStmt), &define, err, ub4(pos), f.buf.get(),
@@ -398,6 +442,12 @@ void TOracleQuery::DefineColumns() {
                      Check8(OCI.OCIAttrSet(define, OCI_HTYPE_DEFINE, &id, 2, kAttrCharsetId, err));
             }
             if (ok && isLong) ok = Check8(OCI.OCIDefineDynamic(define, err, &f, LongPieceCallback));
+            if (ok && f.buftype == otObject)
+                ok = Check8(OCI.OCIDefineObject(define, err, static_cast<OCIType*>(f.TDO), reinterpret_cast<void**>(f.buf.get()),
+                                                nullptr, f.NullStructs.data(), nullptr));
+            if (ok && f.buftype == otReference)
+                ok = Check8(OCI.OCIDefineObject(define, err, nullptr, reinterpret_cast<void**>(f.buf.get()), nullptr, nullptr,
+                                                nullptr));
             if (!ok) Raise();
         } else {
             OCI.odefin(&FCDA, pos, f.buf.get(), f.bufsize, external, -1, f.ind.get(), nullptr, -1, -1, f.rlen.get(), nullptr);
@@ -412,6 +462,13 @@ void TOracleQuery::FreeField(TFieldData& f) {
     f.Obj.reset();
     f.TimestampObj.reset();
     const bool loaded = OCILoaded();
+    if (loaded && (f.buftype == otObject || f.buftype == otReference || f.TDO || f.RefTDO) && FSession &&
+        FSession->Connected()) {
+        FreeRowObjects(f, f.Senvhp, f.Serrhp);
+        if (f.TDO) OCI.OCIObjectUnpin(static_cast<OCIEnv*>(f.Senvhp), static_cast<OCIError*>(f.Serrhp), f.TDO);
+        if (f.RefTDO) OCI.OCIObjectFree(static_cast<OCIEnv*>(f.Senvhp), static_cast<OCIError*>(f.Serrhp), f.RefTDO, 0);
+    }
+    f.TDO = f.RefTDO = nullptr;
     if (loaded) {
         for (void* d : f.Descriptors) {
             if (!d) continue;
@@ -439,6 +496,7 @@ void TOracleQuery::PrepareFetch() {
     for (auto& fp : FFields) {
         TFieldData& f = *fp;
         if (f.buftype == otLong || f.buftype == otLongRaw) f.LongPieces.clear();
+        if (f.buftype == otObject || f.buftype == otReference) FreeRowObjects(f, f.Senvhp, f.Serrhp);
         if ((f.buftype == otCLOB || f.buftype == otBLOB) && HasOCI81 && OCI.OCILobIsTemporary) {
             for (void* d : f.Descriptors) {
                 boolean temporary = 0;
@@ -754,6 +812,20 @@ bool TOracleQuery::FieldIsNull(int i) const {
     return f.ind[size_t(FCacheIndex)] == -1;
 }
 
+std::string TOracleQuery::RefHex(const TFieldData& f) const {
+    void* ref = nullptr;
+    std::memcpy(&ref, f.Slot(FCacheIndex), sizeof ref);
+    auto* env = static_cast<OCIEnv*>(f.Senvhp);
+    if (!ref || !OCI.OCIRefHexSize || !OCI.OCIRefToHex) return std::string();
+    ub4 size = OCI.OCIRefHexSize(env, static_cast<OCIRef*>(ref));
+    std::string hex(size_t(size), '\0');
+    if (OCI.OCIRefToHex(env, static_cast<OCIError*>(f.Serrhp), static_cast<OCIRef*>(ref), reinterpret_cast<text*>(hex.data()),
+                        &size) != OCI_SUCCESS)
+        return std::string();
+    hex.resize(std::min<size_t>(size, hex.size()));
+    return hex;
+}
+
 std::string TOracleQuery::LongData(int i) {
     TFieldData& f = *FFields[size_t(i)];
     std::string out;
@@ -794,8 +866,8 @@ Variant TOracleQuery::Field(int i) {
         const std::string bytes = LongData(i);
         return Variant(std::vector<uint8_t>(bytes.begin(), bytes.end()));
     }
-    case otObject:
-    case otReference: return NullResult();
+    case otObject: return NullResult();
+    case otReference: return Variant(RefHex(f));
     case otCLOB:
     case otBLOB:
     case otBFile: throw Exception("Field " + f.name + ": LOB values cannot be read yet");
@@ -853,6 +925,7 @@ std::string TOracleQuery::FieldAsString(int i) {
     case otTimestamp:
     case otTimestampTZ:
     case otTimestampLTZ: return FormatDateTime("ddddd tt", FieldAsDate(i));
+    case otReference: return RefHex(f);
     default: throw Exception("Cannot convert field " + f.name + " to a String");
     }
 }
