@@ -72,6 +72,7 @@ TOracleScript::TOracleScript(TComponent* owner) : TComponent(owner), FQuery(std:
 
 TOracleScript::~TOracleScript() {
     FCurrentCommand = nullptr;
+    FServiceQuery.reset();
     FQuery.reset();
     if (FSession) FSession->Scripts.Remove(this);
 }
@@ -82,6 +83,7 @@ void TOracleScript::SetSession(TOracleSession* session) {
     FSession = session;
     if (FSession) FSession->Scripts.Add(this);
     FQuery->SetSession(session);
+    if (FServiceQuery) FServiceQuery->SetSession(session);
 }
 
 void TOracleScript::SessionDetach() {
@@ -189,6 +191,7 @@ bool TOracleScript::RunSQLCommand(TOracleCommand& command) {
         AddOutput(text);
         AddOutput("");
     }
+    const bool serverOutput = ServerOutput && EnableServerOutput();
     try {
         query.Execute();
         const int type = query.FunctionType();
@@ -205,17 +208,138 @@ bool TOracleScript::RunSQLCommand(TOracleCommand& command) {
     }
     command.SetFunctionType(query.FunctionType());
     command.SetRowsProcessed(query.RowsProcessed());
+    // What the command wrote before it ended, failing or not.
+    if (serverOutput) WriteServerOutput();
     if (command.ErrorCode() != 0) {
         if (OnError) OnError(*this);
         return false;
     }
+    const bool compilationErrors = (query.WarningFlags() & 32) != 0;
     if (OutputOptions.Contains(ooFeedback)) {
         std::string line = FeedbackText(query.FunctionType(), query.RowsProcessed());
-        if (query.WarningFlags() & 32) line = "Warning: " + line + " with compilation errors";
+        if (compilationErrors) line = "Warning: " + line + " with compilation errors";
         AddOutput(line);
         AddOutput("");
     }
+    if (compilationErrors && ShowCompilationErrors && OutputOptions.Contains(ooError)) WriteCompilationErrors(command);
     return false;
+}
+
+TOracleQuery& TOracleScript::ServiceQuery() {
+    if (!FServiceQuery) FServiceQuery = std::make_unique<TOracleQuery>();
+    FServiceQuery->SetSession(FSession);
+    FServiceQuery->Clear();
+    return *FServiceQuery;
+}
+
+// Enables the session's DBMS_OUTPUT buffer (without a size limit); false when the session is
+// not connected or the server has no DBMS_OUTPUT.
+bool TOracleScript::EnableServerOutput() {
+    if (!FSession || !FSession->Connected()) return false;
+    TOracleQuery& q = ServiceQuery();
+    q.SQL().SetText("begin dbms_output.enable(null); end;");
+    try {
+        q.Execute();
+    } catch (const EOracleError&) {
+        return false;
+    }
+    return true;
+}
+
+void TOracleScript::WriteServerOutput() {
+    if (!FSession || !FSession->Connected()) return;
+    TOracleQuery& q = ServiceQuery();
+    q.SQL().SetText("begin dbms_output.get_line(:quorvel_line, :quorvel_status); end;");
+    q.DeclareVariable("quorvel_line", otString);
+    q.DeclareVariable("quorvel_status", otInteger);
+    bool any = false;
+    try {
+        for (;;) {
+            q.Execute();
+            const Variant status = q.GetVariable("quorvel_status");
+            if (status.IsNullOrUnassigned() || status.ToInteger() != 0) break;
+            const Variant line = q.GetVariable("quorvel_line");
+            AddOutput(line.IsNullOrUnassigned() ? std::string() : line.ToString());
+            any = true;
+        }
+    } catch (const EOracleError& e) {
+        if (OutputOptions.Contains(ooError)) AddOutput(e.Message());
+        any = true;
+    }
+    if (any) AddOutput("");
+}
+
+// The type and name of the unit a CREATE command makes: CREATE [OR REPLACE] [AND [RE]SOLVE |
+// AND COMPILE] [NO]FORCE|[NON]EDITIONABLE ... PROCEDURE|FUNCTION|PACKAGE [BODY]|TRIGGER|TYPE
+// [BODY]|JAVA ... [schema.]name.
+static bool CreatedUnit(const std::vector<std::string>& words, std::string& type, std::string& owner,
+                        std::string& name) {
+    std::size_t i = 0;
+    auto upper = [&](std::size_t k) { return k < words.size() ? AnsiUpperCase(words[k]) : std::string(); };
+    if (upper(i) != "CREATE") return false;
+    ++i;
+    static const char* const kinds[] = {"PROCEDURE", "FUNCTION", "PACKAGE", "TRIGGER", "TYPE", "LIBRARY"};
+    for (; i < words.size() && i < 8; ++i) {
+        const std::string w = upper(i);
+        for (const char* kind : kinds) {
+            if (w != kind) continue;
+            type = w;
+            ++i;
+            if ((type == "PACKAGE" || type == "TYPE") && upper(i) == "BODY") {
+                type += " BODY";
+                ++i;
+            }
+            std::string full = i < words.size() ? words[i] : std::string();
+            // The name ends at "(" or at the first blank-free separator of the text.
+            const std::size_t cut = full.find_first_of("(;");
+            if (cut != std::string::npos) full.resize(cut);
+            const std::size_t dot = full.find('.');
+            auto unquote = [](std::string part) {
+                if (part.size() >= 2 && part.front() == '"' && part.back() == '"') return part.substr(1, part.size() - 2);
+                return AnsiUpperCase(part);
+            };
+            if (dot != std::string::npos) {
+                owner = unquote(full.substr(0, dot));
+                name = unquote(full.substr(dot + 1));
+            } else {
+                name = unquote(full);
+            }
+            return !name.empty();
+        }
+    }
+    return false;
+}
+
+void TOracleScript::WriteCompilationErrors(const TOracleCommand& command) {
+    std::string type, owner, name;
+    if (!CreatedUnit(SplitCommandWords(command.SubstitutedText()), type, owner, name)) return;
+    if (!FSession || !FSession->Connected()) return;
+    TOracleQuery& q = ServiceQuery();
+    if (owner.empty()) {
+        q.SQL().SetText("select line, position, text from user_errors where name = :quorvel_name and type = "
+                        ":quorvel_type order by sequence");
+    } else {
+        q.SQL().SetText("select line, position, text from all_errors where owner = :quorvel_owner and name = "
+                        ":quorvel_name and type = :quorvel_type order by sequence");
+        q.DeclareAndSet("quorvel_owner", otString, Variant(owner));
+    }
+    q.DeclareAndSet("quorvel_name", otString, Variant(name));
+    q.DeclareAndSet("quorvel_type", otString, Variant(type));
+    std::vector<std::string> lines;
+    try {
+        q.Execute();
+        while (!q.Eof()) {
+            lines.push_back(q.FieldAsString(0) + "/" + q.FieldAsString(1) + " " + TrimRight(q.FieldAsString(2)));
+            q.Next();
+        }
+    } catch (const EOracleError& e) {
+        lines.push_back(e.Message());
+    }
+    if (lines.empty()) return;
+    AddOutput("Errors for " + type + " " + (owner.empty() ? name : owner + "." + name) + ":");
+    AddOutput("");
+    for (const std::string& line : lines) AddOutput(line);
+    AddOutput("");
 }
 
 void TOracleScript::WriteRows() {
@@ -350,6 +474,8 @@ bool TOracleScript::RunNonSQLCommand(TOracleCommand& command) {
             SetOption(OutputOptions, {ooSQL, ooNonSQL}, value);
         } else if (MatchesCommandPattern(option, "TERM*OUT")) {
             SetOption(OutputOptions, {ooData}, value);
+        } else if (MatchesCommandPattern(option, "SERVEROUT*PUT")) {
+            SetFlag(ServerOutput, value);
         } else if (MatchesCommandPattern(option, "EXIT*ONERROR")) {
             SetFlag(ExitOnError, value);
         } else if (MatchesCommandPattern(option, "COL*WIDTH")) {

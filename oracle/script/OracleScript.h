@@ -41,6 +41,12 @@ public:
     bool ScanVariables = true;     // replace &name references in command texts
     int ColWidth = 40;             // widest column of fetched rows; 0 or less: no limit
     TScriptOutputOptions OutputOptions{ooSQL, ooNonSQL, ooData, ooFeedback, ooError};
+    // On (SET SERVEROUTPUT ON): the lines SQL and PL/SQL commands write with DBMS_OUTPUT are
+    // read after each command and written to the output before its feedback line.
+    bool ServerOutput = false;
+    // On: a unit created with compilation errors is followed by its errors from USER_ERRORS
+    // (with ooError).
+    bool ShowCompilationErrors = true;
 
     THandledEvent OnCommand;       // before each command; may set Handled or move CommandIndex
     THandledEvent AfterCommand;    // after each command that did not end the run
@@ -89,9 +95,14 @@ private:
     bool RunNonSQLCommand(TOracleCommand& command);
     void RunConnect(const std::string& argument);
     void WriteRows();
+    TOracleQuery& ServiceQuery();
+    bool EnableServerOutput();
+    void WriteServerOutput();
+    void WriteCompilationErrors(const TOracleCommand& command);
 
     TOracleSession* FSession = nullptr;
     std::unique_ptr<TOracleQuery> FQuery;
+    std::unique_ptr<TOracleQuery> FServiceQuery; // DBMS_OUTPUT and USER_ERRORS, never Query
     TStringList FOutput;
     TStringList FVariables;
     TOracleCommand* FCurrentCommand = nullptr;

@@ -105,7 +105,9 @@ TEST_F(ScriptClientTest, SetOptions) {
         {"set colwidth wide", true, 31, true, false, 40},
         {"set colwidth 12x", true, 31, true, false, 40},
         {"set", false, 31, true, false, 40},
-        {"set serveroutput on", false, 31, true, false, 40},
+        {"set serveroutput on", true, 31, true, false, 40},
+        {"set serverout off", true, 31, true, false, 40},
+        {"set server on", false, 31, true, false, 40},
         {"set fe off", false, 31, true, false, 40},
         {"set feedbacks off", false, 31, true, false, 40},
     };

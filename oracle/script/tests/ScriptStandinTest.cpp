@@ -248,12 +248,40 @@ TEST_F(ScriptStandinTest, ConnectAndDisconnect) {
     EXPECT_TRUE(FSession->Connected());
 }
 
+// With SET SERVEROUTPUT ON the lines a command writes with DBMS_OUTPUT come before its feedback.
+TEST_F(ScriptStandinTest, ServerOutput) {
+    FScript->OutputOptions = TScriptOutputOptions{ooFeedback, ooError};
+    const std::string block = "begin\r\n  dbms_output.put_line('first');\r\n  dbms_output.put_line(null);\r\n"
+                              "  dbms_output.put_line('last');\r\nend;\r\n/\r\n";
+    Run(block + "set serveroutput on\r\n" + block +
+        "begin\r\n  dbms_output.put_line('before the error');\r\n  raise_application_error(-20001, 'Stop');\r\nend;\r\n/\r\n"
+        "create table t (a number);\r\nset serveroutput off\r\n" + block);
+    if (PLSQLMissing(FScript->Commands()[0])) GTEST_SKIP() << "the stand-in does not run PL/SQL yet";
+    EXPECT_TRUE(FScript->ServerOutput == false);
+    const std::vector<std::string> out = Output();
+    ASSERT_EQ(out.size(), 17u) << FScript->Output().Text();
+    EXPECT_EQ(std::vector<std::string>(out.begin(), out.begin() + 7),
+              (std::vector<std::string>{"PL/SQL procedure successfully completed", "", "first", "", "last", "",
+                                        "PL/SQL procedure successfully completed"}));
+    EXPECT_EQ(out[8], "ORA-20001: Stop"); // the error, then what the block wrote before it
+    EXPECT_EQ(out[10], "");
+    EXPECT_EQ(out[out.size() - 6], "before the error");
+    EXPECT_EQ(std::vector<std::string>(out.end() - 4, out.end()),
+              (std::vector<std::string>{"Table created", "", "PL/SQL procedure successfully completed", ""}));
+}
+
 TEST_F(ScriptStandinTest, CompilationErrorsGiveAWarningLine) {
     FScript->OutputOptions = TScriptOutputOptions{ooFeedback, ooError};
-    Run("create or replace procedure p is\r\nbegin\r\n  undefined_call(1);\r\nend;\r\n/\r\n"
+    const bool ok = Run("create or replace procedure p is\r\nbegin\r\n  undefined_call(1);\r\nend;\r\n/\r\n"
         "create or replace procedure q is\r\nbegin\r\n  null;\r\nend;\r\n/\r\nbegin\r\n  q;\r\nend;\r\n/\r\n");
     if (PLSQLMissing(FScript->Commands()[0])) GTEST_SKIP() << "the stand-in does not compile PL/SQL yet";
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(FScript->Commands()[0].ErrorCode(), 0); // created, with errors: no failure
+    EXPECT_EQ(FScript->Commands()[0].FunctionType(), 24);
     EXPECT_EQ(Output(), (std::vector<std::string>{"Warning: Procedure created with compilation errors", "",
+                                                  "Errors for PROCEDURE P:", "",
+                                                  "3/3 PLS-00201: identifier 'UNDEFINED_CALL' must be declared",
+                                                  "3/3 PL/SQL: Statement ignored", "",
                                                   "Procedure created", "",
                                                   "PL/SQL procedure successfully completed", ""}));
 }
@@ -279,7 +307,9 @@ TEST_F(ScriptStandinTest, BrokenModuleReportsEachFailure) {
     EXPECT_NE(out.find("1 row updated"), std::string::npos);
     EXPECT_NE(out.find("Table dropped"), std::string::npos);
     if (plsql) {
-        EXPECT_NE(out.find("Warning: Procedure created with compilation errors"), std::string::npos);
+        EXPECT_NE(out.find("Warning: Procedure created with compilation errors\r\n\r\nErrors for PROCEDURE BAD_DEMO_PROC:\r\n"
+                           "\r\n3/3 PLS-00201: identifier 'UNDEFINED_PROCEDURE_CALL' must be declared\r\n"),
+                  std::string::npos);
     }
     // The final select shows the one row that got in, renamed.
     EXPECT_NE(out.find("\r\n    ID NAME                \r\n------ --------------------\r\n     1 renamed             \r\n\r\n1 row selected\r\n"),
