@@ -2185,6 +2185,18 @@ public:
     }
     std::string DateFormat() const override { return s_.dateFormat_; }
     uint64_t CatalogVersion() const override { return s_.db_->catalogVersion_; }
+    void SetSessionInfo(std::string_view field, std::string_view value) override {
+        std::string col = field == "MODULE" ? "module" : field == "ACTION" ? "action" : field == "CLIENT_INFO" ? "client_info" : "";
+        if (col.empty()) return;
+        DatabaseImpl& d = *s_.db_;
+        bool prev = d.capture_;
+        d.capture_ = false;
+        Query q(d.db_, ("UPDATE temp.ocs_sessions SET " + col + " = ? WHERE sid = ?").c_str());
+        if (value.empty()) q.BindNull(1); else q.Bind(1, std::string(value));
+        q.Bind(2, int64_t(s_.sid_));
+        try { q.Run(d.db_); } catch (...) { d.capture_ = prev; throw; }
+        d.capture_ = prev;
+    }
     void StoreUnit(const StoredUnit& u) override;
     bool DropUnit(const std::string& owner, const std::string& name, const std::string& type) override;
     void SetUnitStatus(const std::string& owner, const std::string& name, const std::string& type, bool valid,

@@ -41,6 +41,9 @@ public:
     virtual std::shared_ptr<void>& DatabaseState(std::string_view key) = 0;
     virtual std::string LocalTransactionId() const { return {}; }
     virtual std::string DateFormat() const { return "DD-MON-RR"; }
+    // MODULE, ACTION and CLIENT_INFO of the calling session as V$SESSION shows them (field upper case).
+    virtual void SetSessionInfo(std::string_view field, std::string_view value) { (void)field; (void)value; }
+    virtual std::string SessionInfo(std::string_view field) const { (void)field; return {}; }
     // Changes whenever the catalog changes (units created, tables altered ...).
     virtual uint64_t CatalogVersion() const { return 0; }
     // Stores a unit (replacing one of the same owner, name and type) and commits.

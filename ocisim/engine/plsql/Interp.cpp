@@ -2338,7 +2338,7 @@ struct Interp::Impl {
             return rec;
         }
         if (asFunction) {
-            if (result.kind == ValueRef::Integer && nativeBoolHint) {}
+            if (np.ReturnsBoolean(member)) return result.kind == ValueRef::Null ? PV() : PV::Boolean(result.i != 0);
             return FromValue(result);
         }
         return {};
@@ -2841,12 +2841,17 @@ Interp::Interp(eng::SqlRunner& sql, eng::PlSqlEngine& engine) : sql_(sql), impl_
 Interp::~Interp() = default;
 
 void Interp::RunBlock(std::string_view block) {
+    // a block of its own: the calling block's binds and state stay as they are
     std::vector<std::string> none;
     BindValues b;
-    RunBlock(block, none, b);
+    Interp inner(sql_, impl_->engine);
+    inner.RunBlock(block, none, b);
 }
 
-void Interp::SetApplicationInfo(std::string_view field, std::string_view value) { impl_->sess->appInfo[std::string(field)] = std::string(value); }
+void Interp::SetApplicationInfo(std::string_view field, std::string_view value) {
+    impl_->sess->appInfo[std::string(field)] = std::string(value);
+    sql_.SetSessionInfo(field, value);
+}
 std::string Interp::ApplicationInfo(std::string_view field) const {
     auto it = impl_->sess->appInfo.find(std::string(field));
     return it == impl_->sess->appInfo.end() ? std::string() : it->second;
