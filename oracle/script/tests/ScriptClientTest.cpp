@@ -7,6 +7,7 @@
 
 #include "oracle/query/OracleQuery.h"
 #include "oracle/script/OracleScript.h"
+#include "base/Exception.h"
 #include "platform/HeadlessUIServices.h"
 
 using namespace quorvel;
@@ -204,6 +205,47 @@ TEST_F(ScriptClientTest, PauseAndDebugShowMessageBoxes) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].Text, "Press OK");
     EXPECT_EQ(shown[1].Text, "prompt ");
+}
+
+// The run's cursor is shown while it runs and restored after, also when a failure leaves it.
+TEST_F(ScriptClientTest, CursorDuringTheRun) {
+    FUI.SetCursor(5);
+    FScript.OutputOptions = TScriptOutputOptions{};
+    std::vector<int> seen;
+    FScript.OnCommand = [&](TOracleScript& s, bool&) {
+        seen.push_back(FUI.Cursor());
+        if (s.CommandIndex() == 1) throw Exception("stop here");
+    };
+    FScript.Lines().SetText("prompt 1\r\nprompt 2\r\nprompt 3\r\n");
+    FScript.Cursor = platform::crHourGlass;
+    EXPECT_THROW(FScript.Execute(), Exception);
+    EXPECT_EQ(seen, (std::vector<int>{platform::crHourGlass, platform::crHourGlass}));
+    EXPECT_EQ(FUI.Cursor(), 5);
+    EXPECT_EQ(FScript.CommandIndex(), 1); // stays at the failing command
+
+    // Cursor 0 leaves the cursor alone.
+    FScript.Cursor = 0;
+    FScript.OnCommand = nullptr;
+    const std::size_t changes = FUI.CursorChanges().size();
+    EXPECT_TRUE(FScript.Execute());
+    EXPECT_EQ(FUI.CursorChanges().size(), changes);
+}
+
+// A session destroyed before the script detaches it; the script's query forgets it too.
+TEST_F(ScriptClientTest, SessionDestroyedFirst) {
+    auto session = std::make_unique<TOracleSession>();
+    FScript.SetSession(session.get());
+    EXPECT_EQ(FScript.Query().Session(), session.get());
+    EXPECT_EQ(session->Scripts.Count(), 1);
+    TOracleSession other;
+    FScript.SetSession(&other);
+    EXPECT_EQ(session->Scripts.Count(), 0);
+    EXPECT_EQ(other.Scripts.Count(), 1);
+    FScript.SetSession(session.get());
+    session.reset();
+    EXPECT_EQ(FScript.Session(), nullptr);
+    EXPECT_EQ(FScript.Query().Session(), nullptr);
+    EXPECT_EQ(other.Scripts.Count(), 0);
 }
 
 // A script whose lines change gets new commands; the old current command is forgotten.
