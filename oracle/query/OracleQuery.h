@@ -327,6 +327,7 @@ private:
     std::deque<void*> FBindDescriptors;   // descriptor pointers of bound timestamps
     bool FRowIdPending = false;      // FRowId not read from the descriptor yet
     std::vector<std::unique_ptr<TFieldData>> FFields;
+    bool FRowObjects = false;   // a column shows its row through a value object (LOB, timestamp, object, REF)
 };
 
 } // namespace quorvel

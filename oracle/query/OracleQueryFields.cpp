@@ -415,6 +415,7 @@ void TOracleQuery::DescribeColumns() {
             }
         }
         if (t == otObject) f.NullStructs.assign(size_t(f.cache), nullptr);
+        if (IsLobType(t) || IsTimestampCode(t) || t == otObject || t == otReference) FRowObjects = true;
         if (IsTimestampCode(t)) f.TimestampObj = std::make_unique<TOracleTimestamp>(FSession, t);
     }
     FDescribed = true;
@@ -489,6 +490,7 @@ void TOracleQuery::FreeField(TFieldData& f) {
 void TOracleQuery::FreeFields() {
     for (auto& f : FFields) FreeField(*f);
     FFields.clear();
+    FRowObjects = false;
     FDescribed = false;
 }
 
@@ -512,10 +514,12 @@ void TOracleQuery::PrepareFetch() {
 }
 
 void TOracleQuery::RewindLOBs() {
+    if (!FRowObjects) return;   // walking plain columns costs nothing here
     // LOB column locators are positioned at 0 here once LOB locators are attached to columns.
 }
 
 void TOracleQuery::AttachValueObjects() {
+    if (!FRowObjects) return;
     // Timestamp columns show the current row's descriptor. (LOB, object and REF columns are
     // pointed at their row here once those classes exist; the row's descriptors are in
     // TFieldData::Descriptors.)
