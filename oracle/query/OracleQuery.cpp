@@ -8,7 +8,9 @@
 #include "base/CodePage.h"
 #include "oracle/ci/OCIEntryPoints.h"
 #include "oracle/ci/OracleCI.h"
+#include "oracle/query/OracleLob.h"
 #include "oracle/query/QueryInternal.h"
+#include "oracle/query/QueryThread.h"
 #include "oracle/query/SqlText.h"
 #include "oracle/session/OracleTimestamp.h"
 #include "oracle/session/SessionPreferences.h"
@@ -56,6 +58,7 @@ std::string RecordText(int count) {
 TOracleQuery::TOracleQuery(TComponent* owner) : TComponent(owner), FVariables(std::make_unique<TVariables>(this)) {}
 
 TOracleQuery::~TOracleQuery() {
+    FThread.reset();   // a running worker is terminated, resumed and waited for
     if (FSession) FSession->Queries.Remove(this);
     try {
         FreeFields();
@@ -406,6 +409,7 @@ void TOracleQuery::BindVariables() {
         ub2* lengths = nullptr;
         void* value = v.buf;
         sb2* indicators = v.indp.data();
+        ub1 lobForm = 0;   // a national CLOB locator binds with its form
         const bool utf16 = IsUTF16CharSetID(v.CharSetID);
         if ((v.buftype == otLong || v.buftype == otLongRaw) && v.bufsize <= 65535) lengths = reinterpret_cast<ub2*>(&v.len);
         if (utf16 && IsStringType(v.buftype)) {
@@ -432,7 +436,14 @@ void TOracleQuery::BindVariables() {
         case otBFile:
             CheckOCI8(FSession, "A LOB Locator variable");
             if (!v.buf) throw Exception("LOB variable " + v.name + " cannot be nil");
-            throw Exception("LOB variable " + v.name + ": LOB locators cannot be bound yet");
+            {
+                auto* lob = static_cast<TLOBLocator*>(v.buf);
+                value = lob->LocatorAddress();
+                valueSize = sb4(sizeof(void*));
+                v.indp[0] = lob->IsNull() ? -1 : 0;
+                if (v.buftype == otCLOB && lob->NCLOB()) lobForm = 2;
+            }
+            break;
         case otCursor: {
             auto* target = static_cast<TOracleQuery*>(v.buf);
             if (!target) throw Exception("Cursor variable " + v.name + " cannot be nil");
@@ -505,6 +516,7 @@ void TOracleQuery::BindVariables() {
                                                reinterpret_cast<const OraText*>(v.name.c_str()), -1, value, valueSize,
                                                external, indicators, lengths, nullptr, maxElements, current, OCI_DEFAULT));
             v.bindhp = bind;
+            if (ok && lobForm != 0) ok = Check8(OCI.OCIAttrSet(bind, OCI_HTYPE_BIND, &lobForm, 1, kAttrCharsetForm, err));
             if (ok && v.CharSetID != 0) {
                 ub1 form = v.CharSetForm;
                 ub2 id = v.CharSetID;
@@ -530,7 +542,13 @@ void TOracleQuery::BindVariables() {
 // ------------------------------------------------------------------------------------------------
 // Executing
 
-void TOracleQuery::Execute() { ExecuteArray(-1, -1); }
+void TOracleQuery::Execute() {
+    if (Threaded) {
+        StartThread();
+        return;
+    }
+    ExecuteArray(-1, -1);
+}
 
 int TOracleQuery::ExecuteArray(int index, int count) {
     int total = 0;
@@ -539,11 +557,13 @@ int TOracleQuery::ExecuteArray(int index, int count) {
 }
 
 void TOracleQuery::Describe() {
+    CheckThreadIdle();
     int total = 0;
     RunExecute(-1, -1, true, true, total);
 }
 
 void TOracleQuery::DescribeFull() {
+    CheckThreadIdle();
     int total = 0;
     RunExecute(-1, -1, true, false, total);
 }
@@ -749,6 +769,15 @@ void TOracleQuery::SyncComplexVariables() {
     // variables follow once their value objects can be bound, see BindVariables.)
     for (int i = 0; i < FVariables->Count(); ++i) {
         TVariableData& v = FVariables->Data(i);
+        if ((v.buftype == otCLOB || v.buftype == otBLOB || v.buftype == otBFile) && v.buf) {
+            // A null value coming back makes the locator null.
+            auto* lob = static_cast<TLOBLocator*>(v.buf);
+            if (v.indp[0] != 0) {
+                if (!lob->IsNull()) lob->Clear();
+                v.indp[0] = 0;
+            }
+            continue;
+        }
         if (v.buftype != otTimestamp && v.buftype != otTimestampTZ && v.buftype != otTimestampLTZ) continue;
         auto* ts = v.buf ? static_cast<TOracleTimestamp*>(v.buf) : v.tsp.get();
         if (!ts) continue;

@@ -21,6 +21,8 @@
 
 namespace quorvel {
 
+class TLOBLocator;
+class TQueryThread;
 
 enum TQueryState { qsIdle, qsExecuting, qsFetching };
 
@@ -102,6 +104,20 @@ public:
     TNotifyEvent BeforeQuery;
     TNotifyEvent AfterQuery;
     TArrayErrorEvent OnArrayError;
+
+    // ---- background execution (Threaded; QueryThread.cpp) ----
+    // (sender, error code (0 for an error that is not a database error), error message)
+    using TThreadErrorEvent = std::function<void(TOracleQuery& sender, int errorCode, const std::string& errorMessage)>;
+    TNotifyEvent OnThreadExecuted;
+    TNotifyEvent OnThreadRecord;
+    TNotifyEvent OnThreadFinished;
+    TThreadErrorEvent OnThreadError;
+    // A worker exists and is running.
+    bool ThreadIsRunning() const;
+    // Stops a running worker after the current row and waits until it has suspended itself
+    // (called from inside a callback it only asks the worker to stop).
+    void BreakThread();
+    TQueryThread* QueryThread() const { return FThread.get(); }
 
     // ---- execution ----
     void Execute();
@@ -188,6 +204,9 @@ public:
     // The timestamp of a timestamp column, showing the current row (owned by the query).
     TOracleTimestamp* TimestampField(int i);
     TOracleTimestamp* TimestampField(const std::string& name) { return TimestampField(IndexOf(name)); }
+    // The column's LOB locator, showing the current row ("Field " + name + " is not a LOB").
+    TLOBLocator* LOBField(int i);
+    TLOBLocator* LOBField(const std::string& name) { return LOBField(IndexOf(name)); }
     // The column data itself (for the value-object classes and the data set).
     const TFieldData& FieldData(int i) const;
 
@@ -244,6 +263,10 @@ public:
 
 private:
     friend struct QueryInternal;
+    friend class TQueryThread;
+    void StartThread();
+    void CheckThreadIdle() const;
+    void SendBreak();
     int IndexOf(const std::string& name) const;
     int IndexOf(std::u16string_view name) const;
     TFieldData& CheckField(int i) const;
@@ -328,6 +351,7 @@ private:
     bool FRowIdPending = false;      // FRowId not read from the descriptor yet
     std::vector<std::unique_ptr<TFieldData>> FFields;
     bool FRowObjects = false;   // a column shows its row through a value object (LOB, timestamp, object, REF)
+    std::unique_ptr<TQueryThread> FThread;
 };
 
 } // namespace quorvel

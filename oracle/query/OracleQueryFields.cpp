@@ -11,6 +11,7 @@
 #include "base/TextCase.h"
 #include "oracle/ci/OCIEntryPoints.h"
 #include "oracle/ci/OracleCI.h"
+#include "oracle/query/OracleLob.h"
 #include "oracle/query/OracleQuery.h"
 #include "oracle/query/QueryInternal.h"
 #include "oracle/session/OracleTimestamp.h"
@@ -416,6 +417,16 @@ void TOracleQuery::DescribeColumns() {
         }
         if (t == otObject) f.NullStructs.assign(size_t(f.cache), nullptr);
         if (IsLobType(t) || IsTimestampCode(t) || t == otObject || t == otReference) FRowObjects = true;
+        if (IsLobType(t)) {
+            // One locator per column, named after it, pointed at the current row by the fetch.
+            auto lob = std::make_unique<TLOBLocator>(FSession, t);
+            lob->SetName(f.name);
+            lob->SetCharSetForm(f.CharSetForm ? f.CharSetForm : 1);
+            const int id = f.CharSetID;
+            if (!IgnoreCharSet && (id == 870 || id == 871 || id == 873 || id == 1000 || id == 2000)) lob->SetCharSetID(id);
+            if (t == otCLOB && f.CharSetForm == 2) lob->SetNCLOB(true);
+            f.Obj = std::move(lob);
+        }
         if (IsTimestampCode(t)) f.TimestampObj = std::make_unique<TOracleTimestamp>(FSession, t);
     }
     FDescribed = true;
@@ -515,17 +526,33 @@ void TOracleQuery::PrepareFetch() {
 
 void TOracleQuery::RewindLOBs() {
     if (!FRowObjects) return;   // walking plain columns costs nothing here
-    // LOB column locators are positioned at 0 here once LOB locators are attached to columns.
+    for (auto& fp : FFields)
+        if (IsLobType(fp->buftype) && fp->Obj) static_cast<TLOBLocator*>(fp->Obj.get())->Rewind();
+}
+
+TLOBLocator* TOracleQuery::LOBField(int i) {
+    TFieldData& f = CheckField(i);
+    if (!IsLobType(f.buftype) || !f.Obj) throw Exception("Field " + f.name + " is not a LOB");
+    return static_cast<TLOBLocator*>(f.Obj.get());
 }
 
 void TOracleQuery::AttachValueObjects() {
     if (!FRowObjects) return;
-    // Timestamp columns show the current row's descriptor. (LOB, object and REF columns are
+    // LOB and timestamp columns show the current row's descriptor. (Object and REF columns are
     // pointed at their row here once those classes exist; the row's descriptors are in
     // TFieldData::Descriptors.)
     const size_t row = size_t(FCacheIndex);
     for (auto& fp : FFields) {
         TFieldData& f = *fp;
+        if (IsLobType(f.buftype) && f.Obj && row < f.Descriptors.size()) {
+            // Flushed and out of buffering, at 0, its file closed, then on the new row.
+            auto* lob = static_cast<TLOBLocator*>(f.Obj.get());
+            if (lob->Buffering()) lob->SetBuffering(false);
+            lob->Rewind();
+            lob->CloseFile();
+            lob->PointAt(&f.Descriptors[row], f.Slot(int(row)));
+            continue;
+        }
         if (IsTimestampCode(f.buftype) && f.TimestampObj && row < f.Descriptors.size())
             static_cast<TOracleTimestamp*>(f.TimestampObj.get())->AttachDescriptor(f.Descriptors[row], f.buftype, false, f.ind[row] == -1);
     }
@@ -874,7 +901,20 @@ Variant TOracleQuery::Field(int i) {
     case otReference: return Variant(RefHex(f));
     case otCLOB:
     case otBLOB:
-    case otBFile: throw Exception("Field " + f.name + ": LOB values cannot be read yet");
+    case otBFile: {
+        auto* lob = static_cast<TLOBLocator*>(f.Obj.get());
+        if (!lob || lob->Size() == 0) return NullResult();
+        if (f.buftype == otCLOB) {
+            if (lob->IsUTF16()) return Variant(lob->AsWideString());
+            return Variant(lob->AsString());
+        }
+        std::vector<uint8_t> bytes(size_t(lob->Size()));
+        lob->Seek(0, soBeginning);
+        bytes.resize(size_t(lob->Read(bytes.data(), int64_t(bytes.size()))));
+        lob->Rewind();
+        if (f.buftype == otBFile) lob->CloseFile();
+        return Variant(std::move(bytes));
+    }
     case otTimestamp:
     case otTimestampTZ:
     case otTimestampLTZ: return Variant(FieldAsDate(i));
@@ -944,6 +984,7 @@ std::u16string TOracleQuery::FieldAsWideString(int i) {
         return ConvertCRLF(FSession) ? AdjustLineBreaks(wide) : wide;
     }
     if (f.IsUTF8 || f.IsUTF16) {
+        if (f.buftype == otCLOB && f.Obj) return static_cast<TLOBLocator*>(f.Obj.get())->AsWideString();
         if (f.buftype == otLong) return Field(i).ToUString();
         if (f.buftype == otString) {
             const auto* p = reinterpret_cast<const char*>(slot);
