@@ -102,9 +102,10 @@ void TOracleScript::SetFinished(bool value) {
 // ---- output and variables
 
 void TOracleScript::AddOutput(const std::string& text) {
-    if (text.empty()) {
-        if (OnOutput) OnOutput(*this, "");
-        FOutput.Add("");
+    if (text.find_first_of("\r\n") == std::string::npos) {
+        // One line (an empty text included).
+        if (OnOutput) OnOutput(*this, text);
+        FOutput.Add(text);
         return;
     }
     for (const std::string& line : SplitTextLines(text)) {
