@@ -527,8 +527,13 @@ struct Interp::Impl {
         }
     }
     static bool SameParams(const Subprogram& a, const Subprogram& b) {
-        if (a.params.size() != b.params.size()) return false;
-        for (size_t k = 0; k < a.params.size(); ++k) if (a.params[k].name != b.params[k].name) return false;
+        if (a.params.size() != b.params.size() || a.isFunction != b.isFunction) return false;
+        for (size_t k = 0; k < a.params.size(); ++k) {
+            if (a.params[k].name != b.params[k].name) return false;
+            const TypeRef* x = a.params[k].type.get();
+            const TypeRef* y = b.params[k].type.get();
+            if (x && y && (x->name != y->name || x->attr != y->attr)) return false;
+        }
         return true;
     }
 
@@ -580,6 +585,15 @@ struct Interp::Impl {
         case Expr::Bool: return PV::Boolean(e.text == "TRUE");
         case Expr::DateLit: return PV::DateVal(rt::ParseDate(e.text, "YYYY-MM-DD HH24:MI:SS"));
         case Expr::Bind: {
+            if (e.names.size() == 1 && trig.empty()) {
+                // :tab.count and the other collection methods of a table bind
+                Expr plain(Expr::Bind);
+                plain.text = e.text;
+                plain.line = e.line;
+                plain.col = e.col;
+                PV* t = BindRef(plain, false);
+                if (t && t->k == PV::Tab) return CollectionMethod(*t, e.names[0], {}, e);
+            }
             PV* p = BindRef(e, false);
             return p ? *p : PV();
         }
@@ -755,7 +769,10 @@ struct Interp::Impl {
                     }
                     if (p->k != PV::Rec || !p->c) throw Compile(e.line, e.col, "PLS-00487: Invalid reference to variable '" + n[k - 1] + "'");
                     PV* q = p->c->Field(n[k]);
-                    if (!q) throw Compile(e.line, e.col, "PLS-00302: component '" + n[k] + "' must be declared");
+                    if (!q) {
+                        if (p->c->type && p->c->type->b == TypeInfo::Object) return CallMethod(*p, n[k], {}, f, e);
+                        throw Compile(e.line, e.col, "PLS-00302: component '" + n[k] + "' must be declared");
+                    }
                     p = q;
                 }
                 return *p;
@@ -777,9 +794,10 @@ struct Interp::Impl {
                 }
             }
         }
-        // a parameterless stored function
+        // a parameterless stored function, or a static method of an object type
         std::vector<Arg> none;
         PV r;
+        if (TypeCall(n, none, f, e, r)) return r;
         if (CallStored(n, none, f, e, true, &r)) return r;
         throw Compile(e.line, e.col, "PLS-00201: identifier '" + Join(n) + "' must be declared");
     }
@@ -849,6 +867,7 @@ struct Interp::Impl {
                 if (NativePackage* np = NativeFor(nm[0])) return Tail(CallNative(*np, nm[1], e.args, f, e, true), e);
         }
         PV r;
+        if (TypeCall(n, e.args, f, e, r)) return Tail(r, e);
         if (CallStored(n, e.args, f, e, true, &r)) return Tail(r, e);
         if (n.size() == 1 && SqlFunctions().count(n[0])) {
             std::vector<PV> args;
@@ -2057,6 +2076,8 @@ struct Interp::Impl {
                 if (nm.size() == 2)
                     if (NativePackage* np = NativeFor(nm[0])) { CallNative(*np, nm[1], e.args, f, e, false); return; }
             }
+            PV ignored;
+            if (n.size() == 2 && TypeCall(n, e.args, f, e, ignored)) return;
             if (CallStored(n, e.args, f, e, false, nullptr)) return;
             throw Compile(e.line, e.col, "PLS-00201: identifier '" + Join(n) + "' must be declared");
         }
@@ -2168,10 +2189,19 @@ struct Interp::Impl {
             if (a.name.empty()) { if (pos < actual.size()) actual[pos++] = a.value.get(); }
             else for (size_t k = 0; k < sp.params.size(); ++k) if (sp.params[k].name == a.name) actual[k] = a.value.get();
         }
+        std::vector<PV> attrsBefore;
         if (selfObj) {
             Sym& sf = fr.Add(Sym::Var, "SELF");
             sf.v = *selfObj;
             sf.t = selfObj->c ? selfObj->c->type : nullptr;
+            // the attributes are named without SELF inside the methods
+            if (selfObj->c)
+                for (size_t k = 0; k < selfObj->c->names.size(); ++k) {
+                    Sym& a = fr.Add(Sym::Var, selfObj->c->names[k]);
+                    a.v = selfObj->c->vals[k];
+                    a.t = sf.t && k < sf.t->fields.size() ? sf.t->fields[k].second : nullptr;
+                    attrsBefore.push_back(a.v);
+                }
         }
         for (size_t k = 0; k < sp.params.size(); ++k) {
             const Param& p = sp.params[k];
@@ -2223,7 +2253,18 @@ struct Interp::Impl {
             Sym* ps = fr.Find(sp.params[k].name);
             Assign(*actual[k], ps->v, caller);
         }
-        if (selfObj) { Sym* sf = fr.Find("SELF"); if (sf) *selfObj = sf->v; }
+        if (selfObj) {
+            Sym* sf = fr.Find("SELF");
+            if (sf) {
+                *selfObj = sf->v;
+                if (selfObj->c)
+                    for (size_t k = 0; k < attrsBefore.size() && k < selfObj->c->names.size(); ++k) {
+                        Sym* a = fr.Find(selfObj->c->names[k]);
+                        if (a && (a->v.k != attrsBefore[k].k || a->v.d != attrsBefore[k].d || a->v.s != attrsBefore[k].s || a->v.b != attrsBefore[k].b))
+                            selfObj->c->vals[k] = a->v;
+                    }
+            }
+        }
         if (sp.isFunction) return Coerce(result, ResolveType(*sp.ret, home ? home : caller));
         (void)e;
         return {};
@@ -2578,6 +2619,43 @@ struct Interp::Impl {
         for (auto& d : u->decls) t->fields.push_back({d->name, ResolveType(*d->type, nullptr)});
         return t;
     }
+    // TYPE(args): the constructor of a stored object or collection type; TYPE.METHOD(args): a static method.
+    bool TypeCall(const std::vector<std::string>& n, const std::vector<Arg>& args, Frame* f, const Expr& e, PV& out) {
+        std::string owner = sql.SchemaName();
+        if (n.size() > 2 || ObjectType(owner, n[0]) != "TYPE") return false;
+        if (n.size() == 1) {
+            TI t = StoredType(n);
+            if (!t) return false;
+            PV v = Initial(t);
+            if (t->b == TypeInfo::Table) {
+                double k = 1;
+                for (const auto& a : args) v.c->tab[TabKey{false, k++, {}}] = Coerce(Eval(*a.value, f), t->elem);
+                out = v;
+                return true;
+            }
+            if (args.size() != t->fields.size()) throw Compile(e.line, e.col, "PLS-00306: wrong number or types of arguments in call to '" + n[0] + "'");
+            size_t pos = 0;
+            for (const auto& a : args) {
+                size_t k = pos++;
+                if (!a.name.empty()) for (size_t j = 0; j < t->fields.size(); ++j) if (t->fields[j].first == a.name) k = j;
+                if (k < v.c->vals.size()) v.c->vals[k] = Coerce(Eval(*a.value, f), t->fields[k].second);
+            }
+            v.c->nullCollection = false;
+            out = v;
+            return true;
+        }
+        auto body = LoadUnit(owner, n[0], "TYPE BODY");
+        if (!body) throw Err(4067, "not executed, type body \"" + owner + "." + n[0] + "\" does not exist");
+        std::vector<const Subprogram*> cands;
+        for (auto& m : body->methods) if (m->name == n[1] && m->isStatic) cands.push_back(m.get());
+        if (cands.empty()) throw Compile(e.line, e.col, "PLS-00302: component '" + n[1] + "' must be declared");
+        const Subprogram* sp = Choose(cands, args, cands[0]->isFunction, f, e, n[1]);
+        Frame home;
+        RegisterBlock(*sp->body, body.get());
+        out = Invoke(*sp, &home, args, f, e, "\"" + owner + "." + n[0] + "\"", body.get());
+        return true;
+    }
+
     PV CallMethod(PV& obj, const std::string& method, const std::vector<Arg>& args, Frame* f, const Expr& e) {
         TI t = obj.c->type;
         auto body = LoadUnit(t->owner, t->name, "TYPE BODY");

@@ -1,0 +1,1 @@
+begin if x then
