@@ -78,6 +78,7 @@ TOracleCommand& TOracleCommands::Add() {
 }
 
 void TOracleCommands::Delete(int index) {
+    FScript.CheckCommandsNotInUse();
     FScript.BuildIfLinesChanged();
     CheckIndex(index);
     FItems.erase(FItems.begin() + index);
@@ -85,6 +86,7 @@ void TOracleCommands::Delete(int index) {
 }
 
 void TOracleCommands::Clear() {
+    FScript.CheckCommandsNotInUse();
     FScript.BuildIfLinesChanged();
     FItems.clear();
     FScript.MarkCommandsChanged();
@@ -143,7 +145,16 @@ void TScriptText::SetLinesQuietly(const std::vector<std::string>& lines) {
     FUpdatingLines = false;
 }
 
+void TScriptText::CheckCommandsNotInUse() const {
+    if (FCommandsInUse > 0) throw Exception("Commands cannot be deleted while a command of the script runs");
+}
+
 void TScriptText::BuildCommands() {
+    if (FCommandsInUse > 0) {
+        // Built when the running command has ended.
+        FLinesChanged = true;
+        return;
+    }
     FCommands.FItems.clear();
     CommandsRebuilt();
     TScriptSplit split = SplitScript(FLines.ToVector(), FAllSQLCommands);

@@ -83,8 +83,8 @@ public:
     TOracleCommand& Items(int index);       // "List index out of bounds (" + index + ")"
     TOracleCommand& operator[](int index) { return Items(index); }
     TOracleCommand& Add();                  // an empty command at the end
-    void Delete(int index);
-    void Clear();
+    void Delete(int index);                 // refused while a command of the script runs
+    void Clear();                           // refused while a command of the script runs
     void Move(int from, int to);
     int IndexOf(const TOracleCommand& command) const; // -1 when not in the collection
 
@@ -135,8 +135,20 @@ protected:
     // Called when the commands were built again: a current command is gone.
     virtual void CommandsRebuilt() {}
     void BuildIfLinesChanged() {
-        if (FLinesChanged) BuildCommands();
+        if (FLinesChanged && FCommandsInUse == 0) BuildCommands();
     }
+    // While a command runs its object must stay: changes of the lines are built only after
+    // the command (BuildCommands waits too), and deleting commands is refused.
+    class TCommandsInUse {
+    public:
+        explicit TCommandsInUse(TScriptText& script) : FScript(script) { ++FScript.FCommandsInUse; }
+        ~TCommandsInUse() { --FScript.FCommandsInUse; }
+        TCommandsInUse(const TCommandsInUse&) = delete;
+        TCommandsInUse& operator=(const TCommandsInUse&) = delete;
+
+    private:
+        TScriptText& FScript;
+    };
 
 private:
     friend class TOracleCommand;
@@ -156,6 +168,8 @@ private:
     bool FCommandsChanged = false;
     bool FUpdatingLines = false;
     int FOriginalTextLength = 0;
+    int FCommandsInUse = 0;
+    void CheckCommandsNotInUse() const;
 };
 
 } // namespace quorvel

@@ -156,6 +156,8 @@ bool TOracleScript::Execute() {
         const int i = FCommandIndex;
         TOracleCommand& command = Commands().Items(i);
         FCurrentCommand = &command;
+        // Lines edited by a callback become commands once this command is over.
+        TCommandsInUse inUse(*this);
         bool handled = false;
         FQuery->Clear();
         if (OnCommand) OnCommand(*this, handled);
@@ -172,6 +174,7 @@ bool TOracleScript::Execute() {
 }
 
 bool TOracleScript::ExecuteCommand(TOracleCommand& command) {
+    TCommandsInUse inUse(*this);
     command.SetErrorMessage({});
     command.SetErrorCode(0);
     command.SetFunctionType(0);

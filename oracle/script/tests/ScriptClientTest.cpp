@@ -248,6 +248,29 @@ TEST_F(ScriptClientTest, SessionDestroyedFirst) {
     EXPECT_EQ(other.Scripts.Count(), 0);
 }
 
+// A callback that edits the script while a command runs: the running command stays, the new
+// text becomes the commands once it is over, and deleting commands is refused.
+TEST_F(ScriptClientTest, EditsDuringARun) {
+    FScript.OutputOptions = TScriptOutputOptions{};
+    bool edited = false;
+    FScript.OnOutput = [&](TOracleScript& s, const std::string& msg) {
+        if (msg == "one" && !edited) {
+            edited = true;
+            s.Lines().SetText("prompt a\r\nprompt b\r\nprompt c\r\n");
+            s.BuildCommands();
+            EXPECT_EQ(s.CurrentCommand()->Text(), "prompt one");
+            EXPECT_THROW(s.Commands().Delete(0), Exception);
+            EXPECT_THROW(s.Commands().Clear(), Exception);
+        }
+    };
+    Run("prompt one\r\nprompt two\r\n");
+    // After the first command the run went on at index 1 of the new commands.
+    EXPECT_EQ(Lines(FScript.Output()), (std::vector<std::string>{"one", "b", "c"}));
+    EXPECT_EQ(FScript.Commands().Count(), 3);
+    FScript.Commands().Delete(0); // allowed again after the run
+    EXPECT_EQ(FScript.Commands().Count(), 2);
+}
+
 // A script whose lines change gets new commands; the old current command is forgotten.
 TEST_F(ScriptClientTest, RebuiltCommandsForgetTheCurrentOne) {
     Run("prompt 1\r\n");
