@@ -67,6 +67,8 @@ TLOBLocator::TLOBLocator(TOracleSession* session, int lobType, bool) : TComponen
         FCharSetID = kUTF16ID;
     LOBDType = FLOBType == otBFile ? OCI_DTYPE_FILE : OCI_DTYPE_LOB;
     PLOB = &FLOB;
+    FEnv = FSession->EnvHandle();
+    FOwnEnv = FSession->OwnEnvironment();
     sword st = OCI.OCIDescriptorAlloc(FSession->EnvHandle(), &FLOB, LOBDType, 0, nullptr);
     if (st != OCI_SUCCESS) {
         FLOB = nullptr;
@@ -110,7 +112,9 @@ TLOBLocator::~TLOBLocator() {
 }
 
 void TLOBLocator::FreeHandles() {
-    if (!OCILoaded()) {
+    // Handles of an environment that is gone (the client unloaded, or a session's own
+    // environment freed at its logoff) went with it.
+    if (!OCILoaded() || (FOwnEnv && (!FSession || FSession->EnvHandle() != FEnv))) {
         FLOB = errhp = nullptr;
         return;
     }
@@ -368,7 +372,17 @@ int64_t TLOBLocator::Read(void* buffer, int64_t count) {
         result = count;
     }
     result = std::min(result, count);
-    FPosition += result;
+    if (FLOBType == otCLOB && !text && int64_t(amount) != count && result > 0) {
+        // Multi-byte text outside text mode: the database counts characters, so the position
+        // moves by the characters that arrived, not by their bytes.
+        const auto* p = static_cast<const uint8_t*>(buffer);
+        int64_t chars = 0;
+        for (int64_t i = 0; i < result; ++i)
+            if ((p[i] & 0xC0) != 0x80) ++chars;
+        FPosition += chars;
+    } else {
+        FPosition += result;
+    }
     return result;
 }
 
@@ -384,7 +398,10 @@ int64_t TLOBLocator::Write(const void* buffer, int64_t count) {
                           offset, const_cast<void*>(buffer), ub4(count), OCI_ONE_PIECE, nullptr, nullptr,
                           TransferCharSetID(), ub1(FCharSetForm)));
     ReportEnd(false, std::string());
-    FPosition += count;
+    // Multi-byte text outside text mode: the client reports the characters written, which is
+    // what the database's offsets count.
+    if (FLOBType == otCLOB && !text && amount > 0 && int64_t(amount) < count) FPosition += amount;
+    else FPosition += count;
     if (FBuffering) Modified = true;
     return count;
 }

@@ -136,6 +136,8 @@ private:
     void* FMirror = nullptr;
     TOracleSession* FSession = nullptr;
     void* errhp = nullptr;
+    void* FEnv = nullptr;      // the environment the handles came from
+    bool FOwnEnv = false;      // ... a session's own one, freed with its logoff
     int64_t FPosition = 0;
     uint32_t LOBDType = 50;
     bool FBuffering = false;

@@ -113,6 +113,23 @@ TEST_F(LobLocatorTest, TemporaryClobCountsUtf16Bytes) {
     EXPECT_EQ(lob->AsString(), "a\r\nb\r\nc");
 }
 
+// Without the default character set switch a CLOB locator moves 8-bit text in the process code
+// page: sizes count characters and reads keep the bytes that arrived.
+TEST_F(LobLocatorTest, ClobOutsideTextModeMovesBytes) {
+    DefaultVariableCharSet = false;
+    auto lob = TLOBLocator::CreateTemporary(FSession.get(), otCLOB, true);
+    DefaultVariableCharSet = true;
+    ASSERT_FALSE(lob->IsUTF16());
+    const std::string text = Utf16ToAnsi(u"Привет abc");
+    lob->SetAsString(text);
+    EXPECT_EQ(lob->Size(), 10) << "characters";
+    EXPECT_EQ(lob->AsString(), text);
+    EXPECT_EQ(lob->AsWideString(), u"Привет abc");
+    lob->SetAsString("one\r\ntwo");
+    EXPECT_EQ(lob->Size(), 7);
+    EXPECT_EQ(lob->AsString(), "one\r\ntwo");
+}
+
 TEST_F(LobLocatorTest, ColumnLocatorsFollowTheCurrentRow) {
     RunSql(*FSession, "create table docs (id number, c clob, b blob)");
     RunSql(*FSession, "insert into docs values (1, 'first', hextoraw('0102'))");
@@ -199,6 +216,32 @@ TEST_F(LobLocatorTest, WritingThroughSelectedAndReturnedLocators) {
         GTEST_SKIP() << "the stand-in stores an empty LOB bound by its locator as NULL (client request 12)";
     EXPECT_FALSE(q->LOBField(2)->IsNull()) << "an empty BLOB is not null";
     EXPECT_EQ(q->LOBField(2)->Size(), 0);
+}
+
+TEST_F(LobLocatorTest, BufferedWritesAreFlushed) {
+    RunSql(*FSession, "create table docs (id number, b blob)");
+    RunSql(*FSession, "insert into docs values (1, empty_blob())");
+    RunSql(*FSession, "insert into docs values (2, empty_blob())");
+    {
+        auto q = Query("select b from docs order by id for update");
+        q->Execute();
+        TLOBLocator* b = q->LOBField(0);
+        b->SetBuffering(true);
+        EXPECT_TRUE(b->Buffering());
+        b->WriteString("first");
+        q->Next();   // the row change flushes and ends buffering
+        EXPECT_FALSE(b->Buffering());
+        b->SetBuffering(true);
+        b->WriteString("second");
+        b->FlushBuffer();
+        b->SetBuffering(false);
+    }
+    FSession->Commit();
+    auto q = Query("select b from docs order by id");
+    q->Execute();
+    EXPECT_EQ(q->FieldAsString(0), "first");
+    q->Next();
+    EXPECT_EQ(q->FieldAsString(0), "second");
 }
 
 TEST_F(LobLocatorTest, WriteIntoUnlockedRowIsADatabaseError) {
@@ -329,6 +372,31 @@ TEST_F(LobLocatorTest, NationalTextWithByteSwappedUnits) {
         GTEST_SKIP() << "the stand-in delivers AL16UTF16 in machine order (client request 10)";
     EXPECT_EQ(read, u"Ёжик");
     EXPECT_EQ(r->FieldAsWideString(0), u"Ёжик");
+}
+
+// A locator outlives its session: logged off and destroyed first, with a shared environment and
+// with one of the session's own.
+TEST_F(LobLocatorTest, LocatorsOutliveTheirSession) {
+    for (bool shared : {true, false}) {
+        ShareOCIEnvironment = shared;
+        auto session = FDb.LogOn(false);
+        auto lob = TLOBLocator::CreateTemporary(session.get(), otBLOB, true);
+        lob->WriteString("kept");
+        auto q = std::make_unique<TOracleQuery>();
+        q->SetSession(session.get());
+        q->SQL().SetText("select to_clob('x') c from dual");
+        q->Execute();
+        TLOBLocator* column = q->LOBField(0);
+        EXPECT_EQ(column->AsString(), "x");
+        session->LogOff();
+        session.reset();
+        EXPECT_EQ(lob->Session(), nullptr) << "shared " << shared;
+        EXPECT_TRUE(lob->IsNull());
+        EXPECT_EQ(lob->Read(nullptr, 0), 0);
+        lob.reset();
+        q.reset();
+    }
+    ShareOCIEnvironment = true;
 }
 
 // The locator's client calls are reported to the activity monitor under its own name.
