@@ -627,7 +627,8 @@ std::string TLOBLocator::AsString() {
     FPosition = 0;
     const int64_t got = bytes > 0 ? Read(result.data(), bytes) : 0;
     result.resize(size_t(got));
-    if (FLOBType == otCLOB && ConvertsCRLF(FSession)) return ToCRLF(result);
+    if (FLOBType == otCLOB && ConvertsCRLF(FSession) && result.find_first_of("\r\n") != std::string::npos)
+        return ToCRLF(result);
     return result;
 }
 
@@ -639,7 +640,9 @@ std::u16string TLOBLocator::AsWideString() {
     const int64_t got = size > 0 ? Read(result.data(), int64_t(result.size()) * 2) : 0;
     result.resize(size_t(got / 2));
     if (FCharSetID == 2000) SwapBytes(result);
-    if (ConvertsCRLF(FSession)) return ToCRLF(std::u16string_view(result));
+    // Text without line breaks needs no second pass.
+    if (ConvertsCRLF(FSession) && result.find_first_of(u"\r\n") != std::u16string::npos)
+        return ToCRLF(std::u16string_view(result));
     return result;
 }
 

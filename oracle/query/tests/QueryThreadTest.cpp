@@ -119,6 +119,26 @@ TEST_P(QueryThreadTest, ErrorsArriveThroughTheCallback) {
     EXPECT_EQ(second[0].rfind("error 0 ", 0), 0u) << second[0];
 }
 
+// An exception that is not one of the library's ends the worker without OnThreadError; the next
+// Execute hands it to the caller, and the one after runs on a new worker.
+TEST_P(QueryThreadTest, ForeignExceptionsEndTheWorker) {
+    auto q = Threaded("select n from nums where n <= 2 order by n");
+    q->OnThreadRecord = [](TOracleQuery&) { throw 42; };
+    q->Execute();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!q->QueryThread()->Finished() && std::chrono::steady_clock::now() < deadline) {
+        platform::CheckSynchronize();
+        platform::WaitForMainThreadWork(std::chrono::milliseconds(5));
+    }
+    EXPECT_FALSE(q->ThreadIsRunning());
+    EXPECT_EQ(TakeEvents(), std::vector<std::string>{"executed"});
+    EXPECT_THROW(q->Execute(), int);
+    q->OnThreadRecord = [this](TOracleQuery& s) { Log("record " + s.FieldAsString(0)); };
+    q->Execute();
+    WaitUntilIdle(*q);
+    EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"executed", "record 1", "record 2", "finished"}));
+}
+
 TEST_P(QueryThreadTest, ASecondRunIsRefusedWhileTheFirstIsActive) {
     auto q = Threaded("select n from nums order by n");
     std::vector<std::string> refusals;
