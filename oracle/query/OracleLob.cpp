@@ -419,17 +419,20 @@ int64_t TLOBLocator::Length() {
 int64_t TLOBLocator::Size() { return Length(); }
 
 int64_t TLOBLocator::Seek(int64_t offset, TSeekOrigin origin) {
+    int64_t target = FPosition;
     switch (origin) {
-    case soBeginning: FPosition = offset; break;
-    case soCurrent: FPosition += offset; break;
-    case soEnd: FPosition = Length() + offset; break;
+    case soBeginning: target = offset; break;
+    case soCurrent: target = FPosition + offset; break;
+    case soEnd: target = Length() + offset; break;
     }
-    if (FPosition < 0) FPosition = 0;
+    // As every stream: before the start is refused, past the end is allowed.
+    if (target < 0) throw EStreamError("Invalid stream position");
+    FPosition = target;
     return FPosition;
 }
 
 void TLOBLocator::SetSize(int64_t size) {
-    if (size < 0) size = 0;
+    if (size < 0) throw EStreamError("Invalid stream size");
     const int64_t current = Length();
     if (size < current) {
         const bool text = FLOBType == otCLOB && IsUTF16();

@@ -57,6 +57,8 @@ TEST_F(LobLocatorTest, TemporaryBlobIsAStream) {
     EXPECT_EQ(std::string(buf, 3), "abc");
     EXPECT_EQ(lob->Read(buf, 10), 0) << "nothing is left after the end";
     EXPECT_EQ(lob->Seek(-1, soEnd), 2);
+    EXPECT_THROW(lob->Seek(-3, soCurrent), EStreamError);
+    EXPECT_EQ(lob->Position(), 2) << "a refused seek keeps the position";
 
     // Growing fills with zero bytes, shrinking trims; Trim cuts at the position.
     lob->SetSize(6);
