@@ -782,6 +782,14 @@ CREATE TABLE ocs_version(banner TEXT);
 CREATE TABLE ocs_nls(parameter TEXT, value TEXT);
 CREATE TABLE ocs_source(owner TEXT, name TEXT, type TEXT, line INTEGER, text TEXT);
 CREATE TABLE ocs_errors(owner TEXT, name TEXT, type TEXT, sequence INTEGER, line INTEGER, position INTEGER, text TEXT);
+CREATE TABLE ocs_arguments(unit_owner TEXT, unit_name TEXT, unit_type TEXT, object_id INTEGER, object_name TEXT, package_name TEXT,
+  overload TEXT, argument_name TEXT, position INTEGER, sequence INTEGER, data_level INTEGER, data_type TEXT, defaulted TEXT,
+  in_out TEXT, data_length INTEGER, data_precision INTEGER, data_scale INTEGER, type_owner TEXT, type_name TEXT);
+CREATE TABLE ocs_types(owner TEXT, type_name TEXT, typecode TEXT, attributes INTEGER, methods INTEGER, type_oid BLOB);
+CREATE TABLE ocs_type_attrs(owner TEXT, type_name TEXT, attr_name TEXT, attr_type_owner TEXT, attr_type_name TEXT, length INTEGER,
+  precision INTEGER, scale INTEGER, attr_no INTEGER);
+CREATE TABLE ocs_type_methods(owner TEXT, type_name TEXT, method_name TEXT, method_no INTEGER, method_type TEXT, parameters INTEGER,
+  results INTEGER, is_static TEXT);
 CREATE TABLE ocs_directories(owner TEXT, directory_name TEXT PRIMARY KEY, directory_path TEXT);
 )");
     double now = rt::Now();
@@ -900,6 +908,16 @@ const DictView kViews[] = {
     {"NLS_INSTANCE_PARAMETERS", "PARAMETER:V30,VALUE:V40", "SELECT parameter, value FROM ocs_nls WHERE parameter NOT IN ('NLS_CHARACTERSET', 'NLS_NCHAR_CHARACTERSET', 'NLS_RDBMS_VERSION')", nullptr},
     {"V_$SESSION", "SADDR:V16,SID:N,SERIAL#:N,AUDSID:N,USER#:N,USERNAME:V30,COMMAND:N,STATUS:V8,SCHEMANAME:V30,OSUSER:V30,PROCESS:V12,MACHINE:V64,TERMINAL:V30,PROGRAM:V48,TYPE:V10,LOGON_TIME:D,MODULE:V48,ACTION:V32,CLIENT_INFO:V64",
      "SELECT printf('%016X', sid), sid, serial, sid, user_id, username, 0, status, schemaname, osuser, '1234', machine, 'pts/0', program, 'USER', logon_time, module, action, client_info FROM temp.ocs_sessions", nullptr},
+    {"ALL_ARGUMENTS", "OWNER:V30,OBJECT_NAME:V30,PACKAGE_NAME:V30,OBJECT_ID:N,OVERLOAD:V40,ARGUMENT_NAME:V30,POSITION:N,SEQUENCE:N,"
+                      "DATA_LEVEL:N,DATA_TYPE:V30,DEFAULTED:V1,IN_OUT:V9,DATA_LENGTH:N,DATA_PRECISION:N,DATA_SCALE:N,TYPE_OWNER:V30,TYPE_NAME:V30",
+     "SELECT unit_owner, object_name, package_name, object_id, overload, argument_name, position, sequence, data_level, data_type, "
+     "defaulted, in_out, data_length, data_precision, data_scale, type_owner, type_name FROM ocs_arguments", "USER_ARGUMENTS"},
+    {"ALL_TYPES", "OWNER:V30,TYPE_NAME:V30,TYPECODE:V30,ATTRIBUTES:N,METHODS:N",
+     "SELECT owner, type_name, typecode, attributes, methods FROM ocs_types", "USER_TYPES"},
+    {"ALL_TYPE_ATTRS", "OWNER:V30,TYPE_NAME:V30,ATTR_NAME:V30,ATTR_TYPE_OWNER:V30,ATTR_TYPE_NAME:V30,LENGTH:N,PRECISION:N,SCALE:N,ATTR_NO:N",
+     "SELECT owner, type_name, attr_name, attr_type_owner, attr_type_name, length, precision, scale, attr_no FROM ocs_type_attrs", "USER_TYPE_ATTRS"},
+    {"ALL_TYPE_METHODS", "OWNER:V30,TYPE_NAME:V30,METHOD_NAME:V30,METHOD_NO:N,METHOD_TYPE:V6,PARAMETERS:N,RESULTS:N,STATIC:V3",
+     "SELECT owner, type_name, method_name, method_no, method_type, parameters, results, is_static FROM ocs_type_methods", "USER_TYPE_METHODS"},
     {"ALL_DIRECTORIES", "OWNER:V30,DIRECTORY_NAME:V30,DIRECTORY_PATH:V4000",
      "SELECT owner, directory_name, directory_path FROM ocs_directories", nullptr},
     {"SESSION_ROLES", "ROLE:V30", "SELECT 'CONNECT' UNION ALL SELECT 'RESOURCE' UNION ALL SELECT 'DBA' WHERE (SELECT is_dba FROM ocs_users WHERE username = ora_user())", nullptr},
@@ -2217,8 +2235,70 @@ public:
 private:
     void WriteErrors(const std::string& owner, const std::string& name, const std::string& type, const std::vector<StoredUnit::Error>& errors);
     void Done(const std::string& owner, const std::string& name, const std::string& type);
+    void WriteDescription(const StoredUnit& u, int64_t objectId);
+    void DeleteDescription(const std::string& owner, const std::string& name, const std::string& type);
     SessionImpl& s_;
 };
+
+void PlRunner::DeleteDescription(const std::string& owner, const std::string& name, const std::string& type) {
+    sqlite3* db = s_.db_->db_;
+    Query a(db, "DELETE FROM ocs_arguments WHERE unit_owner = ? AND unit_name = ? AND unit_type = ?");
+    a.Bind(1, owner).Bind(2, name).Bind(3, type).Run(db);
+    if (type != "TYPE") return;
+    for (const char* text : {"DELETE FROM ocs_types WHERE owner = ?1 AND type_name = ?2", "DELETE FROM ocs_type_attrs WHERE owner = ?1 AND type_name = ?2",
+                             "DELETE FROM ocs_type_methods WHERE owner = ?1 AND type_name = ?2"}) {
+        Query q(db, text);
+        q.Bind(1, owner).Bind(2, name).Run(db);
+    }
+}
+
+// The unit's arguments, and a type's attributes and methods, as the dictionary shows them.
+void PlRunner::WriteDescription(const StoredUnit& u, int64_t objectId) {
+    sqlite3* db = s_.db_->db_;
+    DeleteDescription(u.owner, u.name, u.type);
+    Query ins(db, "INSERT INTO ocs_arguments VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    auto text = [&](int i, const std::string& v) { if (v.empty()) ins.BindNull(i); else ins.Bind(i, v); };
+    auto num = [&](int i, int v, bool nullWhenZero) { if (nullWhenZero && v == 0) ins.BindNull(i); else ins.Bind(i, int64_t(v)); };
+    for (const auto& a : u.arguments) {
+        ins.Bind(1, u.owner).Bind(2, u.name).Bind(3, u.type).Bind(4, objectId);
+        text(5, a.objectName);
+        text(6, a.packageName);
+        text(7, a.overload);
+        text(8, a.argumentName);
+        num(9, a.position, false);
+        num(10, a.sequence, false);
+        num(11, a.dataLevel, false);
+        text(12, a.dataType);
+        ins.Bind(13, std::string(a.defaulted ? "Y" : "N"));
+        ins.Bind(14, a.inOut);
+        num(15, a.dataLength, true);
+        num(16, a.dataPrecision, true);
+        num(17, a.dataScale, a.dataPrecision == 0);
+        text(18, a.typeOwner);
+        text(19, a.typeName);
+        ins.Run(db);
+    }
+    if (u.type != "TYPE" || u.typecode.empty()) return;
+    Query t(db, "INSERT INTO ocs_types VALUES (?,?,?,?,?,randomblob(16))");
+    t.Bind(1, u.owner).Bind(2, u.name).Bind(3, u.typecode).Bind(4, int64_t(u.attributes.size())).Bind(5, int64_t(u.methods.size())).Run(db);
+    Query at(db, "INSERT INTO ocs_type_attrs VALUES (?,?,?,?,?,?,?,?,?)");
+    int64_t no = 0;
+    for (const auto& a : u.attributes) {
+        at.Bind(1, u.owner).Bind(2, u.name).Bind(3, a.name);
+        if (a.typeOwner.empty()) at.BindNull(4); else at.Bind(4, a.typeOwner);
+        at.Bind(5, a.typeName);
+        if (a.length) at.Bind(6, int64_t(a.length)); else at.BindNull(6);
+        if (a.precision) at.Bind(7, int64_t(a.precision)); else at.BindNull(7);
+        if (a.precision) at.Bind(8, int64_t(a.scale)); else at.BindNull(8);
+        at.Bind(9, ++no).Run(db);
+    }
+    Query mt(db, "INSERT INTO ocs_type_methods VALUES (?,?,?,?,?,?,?,?)");
+    no = 0;
+    for (const auto& m : u.methods) {
+        mt.Bind(1, u.owner).Bind(2, u.name).Bind(3, m.name).Bind(4, ++no).Bind(5, m.methodType).Bind(6, int64_t(m.parameters))
+            .Bind(7, int64_t(m.results)).Bind(8, std::string(m.isStatic ? "YES" : "NO")).Run(db);
+    }
+}
 
 void PlRunner::WriteErrors(const std::string& owner, const std::string& name, const std::string& type,
                            const std::vector<StoredUnit::Error>& errors) {
@@ -2281,6 +2361,7 @@ void PlRunner::StoreUnit(const StoredUnit& u) {
         }
     }
     WriteErrors(u.owner, u.name, u.type, u.errors);
+    WriteDescription(u, id);
     Done(u.owner, u.name, u.type);
     if (u.type == "TRIGGER" && !u.table.empty()) {
         d.EnsureTx();
@@ -2310,6 +2391,7 @@ bool PlRunner::DropUnit(const std::string& owner, const std::string& name, const
         Query q(db, text);
         q.Bind(1, owner).Bind(2, name).Bind(3, type).Run(db);
     }
+    DeleteDescription(owner, name, type);
     Done(owner, name, type);
     if (type == "TRIGGER") {
         // the trigger's table gets its SQLite triggers rebuilt without it

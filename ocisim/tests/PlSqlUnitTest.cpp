@@ -188,3 +188,30 @@ TEST_F(Pl, ObjectTypeMethods) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Pl, ArgumentsAndTypesAreInTheDictionary) {
+    Ok("create or replace package pk as\n"
+       "  function f(a number, b varchar2 default 'x') return date;\n"
+       "  procedure p(c in out number, d out boolean);\n"
+       "  procedure p(e varchar2);\n"
+       "end;");
+    Ok("create or replace type pair as object (k varchar2(10), v number(5,2), member function total return number)");
+    struct Case { const char* query; const char* expected; } cases[] = {
+        {"select count(*) from user_arguments where package_name = 'PK'", "6"},
+        {"select data_type || '/' || in_out || '/' || position from user_arguments where package_name = 'PK' and object_name = 'F' and argument_name is null", "DATE/OUT/0"},
+        {"select data_type || '/' || defaulted from user_arguments where package_name = 'PK' and argument_name = 'B'", "VARCHAR2/Y"},
+        {"select data_type || '/' || in_out || '/' || overload from user_arguments where argument_name = 'D'", "PL/SQL BOOLEAN/OUT/1"},
+        {"select overload from user_arguments where argument_name = 'E'", "2"},
+        {"select typecode || attributes || methods from user_types where type_name = 'PAIR'", "OBJECT21"},
+        {"select attr_type_name || length || ',' || attr_no from user_type_attrs where attr_name = 'K'", "VARCHAR210,1"},
+        {"select attr_type_name || precision || scale from user_type_attrs where attr_name = 'V'", "NUMBER52"},
+        {"select method_name || parameters || results from user_type_methods where type_name = 'PAIR'", "TOTAL11"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Scalar(c.query), c.expected) << c.query;
+    Ok("drop package pk");
+    EXPECT_EQ(Scalar("select count(*) from user_arguments where package_name = 'PK'"), "0");
+}
+
+} // namespace

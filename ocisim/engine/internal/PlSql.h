@@ -22,6 +22,19 @@ struct StoredUnit {
     struct Error { int line = 0, position = 0; std::string text; };
     std::vector<Error> errors;
     std::string tableOwner, table;               // triggers: the table they belong to
+    // ALL_ARGUMENTS rows of the unit's procedures and functions (position 0: a function's result)
+    struct Argument {
+        std::string objectName, packageName, overload, argumentName, dataType, inOut, typeOwner, typeName;
+        int position = 0, sequence = 0, dataLevel = 0, dataLength = 0, dataPrecision = 0, dataScale = 0;
+        bool defaulted = false;
+    };
+    std::vector<Argument> arguments;
+    // object and collection types: ALL_TYPES, ALL_TYPE_ATTRS, ALL_TYPE_METHODS
+    std::string typecode;                        // OBJECT, COLLECTION; "" for other units
+    struct Attribute { std::string name, typeOwner, typeName; int length = 0, precision = 0, scale = 0; };
+    std::vector<Attribute> attributes;
+    struct Method { std::string name, methodType; int parameters = 0, results = 0; bool isStatic = false; };
+    std::vector<Method> methods;
 };
 
 // What the SQL side offers the interpreter, for one call on one session.

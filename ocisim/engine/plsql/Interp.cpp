@@ -2904,6 +2904,98 @@ struct Interp::Impl {
         return errs;
     }
 
+    // ------------------------------------------------------------------ dictionary description
+    // The dictionary's name of a type as written (ALL_ARGUMENTS.DATA_TYPE, ALL_TYPE_ATTRS.ATTR_TYPE_NAME).
+    void DataTypeOf(const TypeRef* r, std::string& type, std::string& typeOwner, std::string& typeName, int& len, int& prec, int& scale) {
+        type.clear(); typeOwner.clear(); typeName.clear(); len = prec = scale = 0;
+        if (!r) return;
+        if (r->refCursor) { type = "REF CURSOR"; return; }
+        TI t;
+        try { t = ResolveType(*r, nullptr); } catch (...) {}
+        if (!t) { type = Join(r->name); return; }
+        switch (t->b) {
+        case TypeInfo::Number:
+            type = t->integer && !r->name.empty() && (r->name[0] == "PLS_INTEGER" || r->name[0] == "BINARY_INTEGER") ? "BINARY_INTEGER" : t->b == TypeInfo::Number && !r->name.empty() && r->name[0] == "FLOAT" ? "FLOAT" : "NUMBER";
+            if (t->prec > 0) { prec = t->prec; scale = t->scale; len = 22; }
+            break;
+        case TypeInfo::Varchar: type = !r->name.empty() && r->name[0] == "NVARCHAR2" ? "NVARCHAR2" : "VARCHAR2"; if (t->len > 0) len = t->len; break;
+        case TypeInfo::Char: type = "CHAR"; if (t->len > 0) len = t->len; break;
+        case TypeInfo::Date: type = "DATE"; break;
+        case TypeInfo::Bool: type = "PL/SQL BOOLEAN"; break;
+        case TypeInfo::Raw: type = "RAW"; if (t->len > 0) len = t->len; break;
+        case TypeInfo::Clob: type = "CLOB"; break;
+        case TypeInfo::Blob: type = "BLOB"; break;
+        case TypeInfo::Rowid: type = "ROWID"; break;
+        case TypeInfo::Cursor: type = "REF CURSOR"; break;
+        case TypeInfo::Record: type = "PL/SQL RECORD"; break;
+        case TypeInfo::Table: type = t->owner.empty() ? "PL/SQL TABLE" : "TABLE"; if (!t->owner.empty()) { typeOwner = t->owner; typeName = t->name; } break;
+        case TypeInfo::Object: type = "OBJECT"; typeOwner = t->owner; typeName = t->name; break;
+        default: type = Join(r->name); break;
+        }
+    }
+    void Describe(const Unit& u, eng::StoredUnit& su) {
+        int seq = 0;
+        auto add = [&](const Subprogram& sp, const std::string& object, const std::string& package, const std::string& overload) {
+            if (sp.isFunction && sp.ret) {
+                eng::StoredUnit::Argument a;
+                a.objectName = object; a.packageName = package; a.overload = overload;
+                a.position = 0; a.sequence = ++seq; a.inOut = "OUT";
+                DataTypeOf(sp.ret.get(), a.dataType, a.typeOwner, a.typeName, a.dataLength, a.dataPrecision, a.dataScale);
+                su.arguments.push_back(a);
+            }
+            int pos = 0;
+            for (const auto& p : sp.params) {
+                eng::StoredUnit::Argument a;
+                a.objectName = object; a.packageName = package; a.overload = overload;
+                a.argumentName = p.name; a.position = ++pos; a.sequence = ++seq;
+                a.inOut = p.mode == 0 ? "IN" : p.mode == 1 ? "OUT" : "IN/OUT";
+                a.defaulted = p.def != nullptr;
+                DataTypeOf(p.type.get(), a.dataType, a.typeOwner, a.typeName, a.dataLength, a.dataPrecision, a.dataScale);
+                su.arguments.push_back(a);
+            }
+            if (sp.params.empty() && !sp.isFunction) {
+                // a procedure without arguments has one row without a name
+                eng::StoredUnit::Argument a;
+                a.objectName = object; a.packageName = package; a.overload = overload;
+                a.sequence = ++seq; a.position = 1; a.inOut = "IN";
+                su.arguments.push_back(a);
+            }
+        };
+        if ((u.kind == "PROCEDURE" || u.kind == "FUNCTION") && u.proc) add(*u.proc, su.name, "", "");
+        if (u.kind == "PACKAGE") {
+            std::map<std::string, int> count, seen;
+            for (const auto& d : u.decls) if (d->kind == Decl::Proc) ++count[d->name];
+            for (const auto& d : u.decls)
+                if (d->kind == Decl::Proc && d->proc) {
+                    std::string ov = count[d->name] > 1 ? std::to_string(++seen[d->name]) : "";
+                    seq = 0;
+                    add(*d->proc, d->name, su.name, ov);
+                }
+        }
+        if (u.kind == "TYPE") {
+            su.typecode = u.isObjectType ? "OBJECT" : "COLLECTION";
+            for (const auto& d : u.decls) {
+                eng::StoredUnit::Attribute a;
+                a.name = d->name;
+                std::string dt;
+                DataTypeOf(d->type.get(), dt, a.typeOwner, a.typeName, a.length, a.precision, a.scale);
+                if (a.typeName.empty()) a.typeName = dt;
+                su.attributes.push_back(a);
+            }
+            for (const auto& m : u.methods) {
+                eng::StoredUnit::Method mm;
+                mm.name = m->name;
+                mm.methodType = "PUBLIC";
+                mm.parameters = static_cast<int>(m->params.size()) + (m->isStatic ? 0 : 1);
+                mm.results = m->isFunction ? 1 : 0;
+                mm.isStatic = m->isStatic;
+                su.methods.push_back(mm);
+                seq = 0;
+                add(*m, m->name, su.name, "");
+            }
+        }
+    }
+
     [[noreturn]] void RaiseCompile(const CompileFailure& cf) {
         std::string text;
         for (const auto& e : cf.errors) {
@@ -3145,6 +3237,7 @@ eng::PlSqlResult Interp::Create(const sql::Statement& kind, std::string_view tex
     }
     su.valid = errors.empty();
     for (const auto& e : errors) su.errors.push_back({e.line, e.col, e.text});
+    if (u) I.Describe(*u, su);
     sql_.StoreUnit(su);
     // a new package spec makes the session's state of it stale
     I.sess->packages.erase(owner + "." + name);
