@@ -246,6 +246,26 @@ TEST_F(LobLocatorTest, BufferedWritesAreFlushed) {
     EXPECT_EQ(q->FieldAsString(0), "second");
 }
 
+// A locator filled by a PL/SQL block, and made null by one.
+TEST_F(LobLocatorTest, BlocksFillAndClearBoundLocators) {
+    RunSql(*FSession, "create table docs (id number, c clob)");
+    RunSql(*FSession, "insert into docs values (1, 'from the table')");
+    TLOBLocator c(FSession.get(), otCLOB);
+    auto q = Query("begin select c into :c from docs where id = :id; end;");
+    q->DeclareVariable("c", otCLOB);
+    q->DeclareAndSet("id", otInteger, Variant(1));
+    q->SetComplexVariable("c", &c);
+    q->Execute();
+    ASSERT_FALSE(c.IsNull());
+    EXPECT_EQ(c.AsWideString(), u"from the table");
+    auto clear = Query("begin :c := null; end;");
+    clear->DeclareVariable("c", otCLOB);
+    clear->SetComplexVariable("c", &c);
+    clear->Execute();
+    EXPECT_TRUE(c.IsNull());
+    EXPECT_EQ(c.Size(), 0);
+}
+
 TEST_F(LobLocatorTest, WriteIntoUnlockedRowIsADatabaseError) {
     RunSql(*FSession, "create table docs (id number, b blob)");
     RunSql(*FSession, "insert into docs values (1, empty_blob())");
