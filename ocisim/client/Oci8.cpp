@@ -3,6 +3,7 @@
 #include "ocisim/client/internal/Convert.h"
 #include "ocisim/client/internal/Handles.h"
 #include "ocisim/client/internal/Internal.h"
+#include "ocisim/client/internal/Describe.h"
 #include "ocisim/client/internal/Lob.h"
 #include "ocisim/client/internal/Timestamp.h"
 
@@ -143,6 +144,7 @@ void FreeObject(Object* o) {
         break;
     }
     case OCI_HTYPE_SERVER: static_cast<Server*>(o)->db.reset(); break;
+    case OCI_HTYPE_DESCRIBE: ReleaseDescribe(static_cast<Describe*>(o)); break;
     case OCI_HTYPE_SPOOL: {
         auto* p = static_cast<Pool*>(o);
         UnregisterPool(p);
@@ -670,7 +672,8 @@ OCISIM_EXPORT sword OCIHandleAlloc(const dvoid* parenth, dvoid** hndlpp, ub4 typ
     case OCI_HTYPE_SERVER: o = Make<Server>(env, type); break;
     case OCI_HTYPE_SESSION: o = Make<SessionH>(env, type); break;
     case OCI_HTYPE_SPOOL: o = Make<Pool>(env, type); break;
-    case OCI_HTYPE_TRANS: case OCI_HTYPE_DESCRIBE: o = Make<Generic>(env, type); break;
+    case OCI_HTYPE_TRANS: o = Make<Generic>(env, type); break;
+    case OCI_HTYPE_DESCRIBE: o = NewDescribe(env); break;
     default: return OCI_INVALID_HANDLE;
     }
     if (xtramem_sz && usrmempp) *usrmempp = ExtraMemory(o, xtramem_sz);
@@ -742,7 +745,10 @@ OCISIM_EXPORT sword OCIDescriptorFree(dvoid* descp, ub4 type) {
     if (!o) return OCI_INVALID_HANDLE;
     if (type == OCI_DTYPE_PARAM) {
         auto* p = static_cast<Param*>(o);
-        if (p->owner && IsLive(p->owner)) {
+        if (p->owner && IsLive(p->owner) && p->owner->type == OCI_HTYPE_DESCRIBE) {
+            auto& v = static_cast<Describe*>(p->owner)->made;   // a described object's parameter
+            v.erase(std::remove(v.begin(), v.end(), p), v.end());
+        } else if (p->owner && IsLive(p->owner) && p->owner->type == OCI_HTYPE_STMT) {
             auto& v = static_cast<Stmt*>(p->owner)->params;
             v.erase(std::remove(v.begin(), v.end(), p), v.end());
         }
@@ -816,6 +822,14 @@ OCISIM_EXPORT sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* at
         return OCI_SUCCESS;
     }
     switch (trghndltyp) {
+    case OCI_HTYPE_DESCRIBE: {
+        auto* d = static_cast<Describe*>(o);
+        if (attrtype != OCI_ATTR_PARAM) break;
+        if (!d->root || !IsLive(d->root)) return Fail(err, 24338, OraMessage(24338));
+        *static_cast<void**>(attributep) = d->root;
+        if (sizep) *sizep = sizeof(void*);
+        return OCI_SUCCESS;
+    }
     case OCI_HTYPE_ENV: {
         auto* e = static_cast<Env*>(o);
         if (attrtype == OCI_ATTR_ENV_CHARSET_ID) return GetScalar<ub2>(attributep, sizep, CharsetIdOf(e->charset));
@@ -871,6 +885,7 @@ OCISIM_EXPORT sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* at
         break;
     }
     case OCI_DTYPE_PARAM: {
+        if (sword st; DescribedParamAttr(*static_cast<Param*>(o), attrtype, attributep, sizep, st)) return st;
         const ColumnInfo& c = static_cast<Param*>(o)->column;
         switch (attrtype) {
         case OCI_ATTR_DATA_TYPE: return GetScalar<ub2>(attributep, sizep, DescribedType(c.DataType));
@@ -1296,6 +1311,12 @@ OCISIM_EXPORT sword OCIStmtFetch2(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub
 OCISIM_EXPORT sword OCIParamGet(const dvoid* hndlp, ub4 htype, OCIError* errhp, dvoid** parmdpp, ub4 pos) {
     Error* err = CheckErr(errhp);
     if (!err || !parmdpp) return OCI_INVALID_HANDLE;
+    if (htype == OCI_DTYPE_PARAM) {   // an element of a described list
+        Param* list = As<Param>(hndlp, OCI_DTYPE_PARAM);
+        if (!list) return OCI_INVALID_HANDLE;
+        err->Clear();
+        return ListParamGet(list, err, parmdpp, pos);
+    }
     if (htype != OCI_HTYPE_STMT) {
         if (!Lookup(hndlp, htype)) return OCI_INVALID_HANDLE;
         return Unimplemented(err);

@@ -108,6 +108,16 @@ TEST_F(Oci7, BindExecuteDescribeFetch) {
     EXPECT_EQ(cda.v2_rc, 4);
 }
 
+TEST_F(Oci7, MessagesOfErrorsNotRaisedYet) {
+    // oerhms knows the texts of the engine's errors before any call has raised them
+    struct Case { ub2 code; const char* text; };
+    for (const Case& c : {Case{1476, "ORA-01476: divisor is equal to zero\n"}, Case{2289, "ORA-02289: sequence does not exist\n"},
+                          Case{22920, "ORA-22920: row containing the LOB value is not locked\n"},
+                          Case{904, "ORA-00904: invalid identifier\n"},
+                          Case{29999, "ORA-29999: Message 29999 not found; product=RDBMS; facility=ORA\n"}})
+        EXPECT_EQ(Message(c.code), c.text);
+}
+
 TEST_F(Oci7, ParseErrorsAndLong) {
     EXPECT_EQ(oparse(&cda, (OraText*)"select * from no_such_table", -1, 0, 2), 942);
     EXPECT_EQ(cda.rc, 942);

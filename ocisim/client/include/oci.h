@@ -349,6 +349,33 @@ sword OCITransStart(OCISvcCtx* svchp, OCIError* errhp, uword timeout, ub4 flags)
 sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
 sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
 sword OCITransDetach(OCISvcCtx* svchp, OCIError* errhp, ub4 flags);
+
+/* describing schema objects */
+#define OCI_OTYPE_NAME 1
+#define OCI_OTYPE_REF 2
+#define OCI_OTYPE_PTR 3
+#define OCI_PTYPE_UNK 0
+#define OCI_PTYPE_TABLE 1
+#define OCI_PTYPE_VIEW 2
+#define OCI_PTYPE_PROC 3
+#define OCI_PTYPE_FUNC 4
+#define OCI_PTYPE_PKG 5
+#define OCI_PTYPE_TYPE 6
+#define OCI_PTYPE_SYN 7
+#define OCI_PTYPE_SEQ 8
+#define OCI_PTYPE_COL 9
+#define OCI_PTYPE_LIST 11
+#define OCI_LTYPE_COLUMN 2
+#define OCI_ATTR_NUM_COLS 102
+#define OCI_ATTR_LIST_COLUMNS 103
+#define OCI_ATTR_LINK 111
+#define OCI_ATTR_NUM_PARAMS 121
+#define OCI_ATTR_PTYPE 123
+#define OCI_ATTR_LTYPE 128
+#define OCI_ATTR_OBJ_NAME 134
+#define OCI_ATTR_OBJ_SCHEMA 135
+sword OCIDescribeAny(OCISvcCtx* svchp, OCIError* errhp, dvoid* objptr, ub4 objnm_len, ub1 objptr_typ, ub1 info_level,
+                     ub1 objtyp, OCIDescribe* dschp);
 sword OCIBreak(dvoid* hndlp, OCIError* errhp);
 sword OCISvcCtxToLda(OCISvcCtx* svchp, OCIError* errhp, struct cda_def* ldap);
 sword OCILdaToSvcCtx(OCISvcCtx** svchpp, OCIError* errhp, struct cda_def* ldap);

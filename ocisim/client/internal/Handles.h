@@ -122,6 +122,17 @@ struct Define : Object {
 struct Param : Object {       // OCI_DTYPE_PARAM: one select-list column
     ColumnInfo column;
     Object* owner = nullptr;
+    // described by OCIDescribeAny: an object, a list, or a column of a list
+    ub1 ptype = 0;                 // OCI_PTYPE_*; 0 for a select-list column
+    std::string objSchema, objName;
+    std::vector<Param*> items;     // a list's elements
+    Param* list = nullptr;         // a table's or view's column list
+    std::string linkSchema, linkName, dbLink;   // what a synonym stands for
+};
+
+struct Describe : Object {    // OCI_HTYPE_DESCRIBE
+    Param* root = nullptr;
+    std::vector<Param*> made;      // every parameter of the last describe
 };
 
 struct Rowid : Object {       // OCI_DTYPE_ROWID
