@@ -74,3 +74,75 @@ TEST_F(Pl, LanguageCases) {
 }
 
 } // namespace
+
+namespace {
+
+// The blocks the data set sends for dictionary information (owner and name of a table through
+// nested handlers, default values, check constraints with column binds).
+TEST_F(Pl, DictionaryBlocksOfTheDataSet) {
+    Ok("create table prices (id number primary key, sal number default 100, made date default sysdate, constraint sal_ck check (sal > 0))");
+    Ok("create synonym prices_syn for prices");
+    const char* lookup =
+        "begin\n  begin\n    select user, table_name into :table_owner, :table_name\n      from sys.user_tables where table_name = :name;\n"
+        "  exception when no_data_found then\n    begin\n      select user, view_name into :table_owner, :table_name\n"
+        "        from sys.user_views where view_name = :name;\n    exception when no_data_found then\n      begin\n"
+        "        select table_owner, table_name into :table_owner, :table_name\n          from sys.user_synonyms where synonym_name = :name;\n"
+        "      exception when no_data_found then\n        begin\n          select table_owner, table_name into :table_owner, :table_name\n"
+        "            from sys.all_synonyms where owner = 'PUBLIC' and synonym_name = :name;\n        exception when no_data_found then\n"
+        "          :table_owner := null; :table_name := null;\n        end;\n      end;\n    end;\n  end;\nend;";
+    struct Case { const char* name; const char* owner; const char* table; } cases[] = {
+        {"PRICES", "SCOTT", "PRICES"}, {"PRICES_SYN", "SCOTT", "PRICES"}, {"DUAL", "SYS", "DUAL"}, {"NOTHING", "<null>", "<null>"},
+    };
+    for (const auto& c : cases) {
+        OCIStmt* st = Prepare(lookup);
+        char owner[31] = {}, table[31] = {};
+        sb2 oi = 0, ti = 0;
+        ub2 ol = 0, tl = 0;
+        OCIBind* b = nullptr;
+        OCIBindByName(st, &b, err, (const OraText*)":table_owner", -1, owner, sizeof owner, SQLT_CHR, &oi, &ol, nullptr, 0, nullptr, 0);
+        OCIBindByName(st, &b, err, (const OraText*)":table_name", -1, table, sizeof table, SQLT_CHR, &ti, &tl, nullptr, 0, nullptr, 0);
+        OCIBindByName(st, &b, err, (const OraText*)":name", -1, (void*)c.name, (sb4)strlen(c.name), SQLT_CHR, nullptr, nullptr, nullptr, 0, nullptr, 0);
+        ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << c.name << ": " << ErrText(err);
+        EXPECT_EQ(oi == -1 ? std::string("<null>") : std::string(owner, ol), c.owner) << c.name;
+        EXPECT_EQ(ti == -1 ? std::string("<null>") : std::string(table, tl), c.table) << c.name;
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+    }
+    // default values computed on the server, and a check constraint with the column as a bind
+    EXPECT_EQ(Out("declare sal number; begin sal := 100; :r := sal; end;"), "100");
+    OCIStmt* st = Prepare("begin\n  :SAL := 100;\n  :MADE := sysdate;\nend;");
+    sb4 sal = 0;
+    char made[32];
+    ub2 ml = 0;
+    OCIBind* b = nullptr;
+    OCIBindByName(st, &b, err, (const OraText*)":SAL", -1, &sal, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+    OCIBindByName(st, &b, err, (const OraText*)":MADE", -1, made, sizeof made, SQLT_CHR, nullptr, &ml, nullptr, 0, nullptr, 0);
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(err);
+    EXPECT_EQ(sal, 100);
+    EXPECT_GT(ml, 0);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    for (sb4 value : {5, -5}) {
+        st = Prepare("begin\n  if not (:SAL > 0) then\n    :error := 2290;\n  else\n    :error := 0;\n  end if;\nend;");
+        sb4 error = -1;
+        OCIBindByName(st, &b, err, (const OraText*)":SAL", -1, &value, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+        OCIBindByName(st, &b, err, (const OraText*)":error", -1, &error, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0);
+        ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(err);
+        EXPECT_EQ(error, value > 0 ? 0 : 2290);
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+    }
+}
+
+// Compilation errors of an anonymous block come back as ORA-06550 with line and column.
+TEST_F(Pl, BlockCompilationErrors) {
+    struct Case { const char* block; const char* expected; } cases[] = {
+        {"begin\n  nosuch(1);\nend;", "ORA-06550: line 2, column 3:\nPLS-00201: identifier 'NOSUCH' must be declared\nORA-06550: line 2, column 3:\nPL/SQL: Statement ignored"},
+        {"begin\n  x := 1;\nend;", "ORA-06550: line 2, column 3:\nPLS-00201: identifier 'X' must be declared\nORA-06550: line 2, column 3:\nPL/SQL: Statement ignored"},
+        {"begin if 1 = 1 then null; end;", "ORA-06550: line 1, column 30:\nPLS-00103: Encountered the symbol \";\" when expecting one of the following:\n\n   if"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.block), OCI_ERROR) << c.block;
+        EXPECT_EQ(lastCode, 6550);
+        EXPECT_EQ(lastError, c.expected) << c.block;
+    }
+}
+
+} // namespace

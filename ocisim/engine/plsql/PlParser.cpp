@@ -203,7 +203,12 @@ public:
     const Tok& Peek(size_t k = 1) const { return t_[std::min(p_ + k, t_.size() - 1)]; }
     bool At(const char* w) const { return Cur().Is(w); }
     bool Accept(const char* w) { if (At(w)) { ++p_; return true; } return false; }
-    void Expect(const char* w) { if (!Accept(w)) Syntax(Cur(), w); }
+    void Expect(const char* w) {
+        if (Accept(w)) return;
+        std::string lower(w);   // Oracle lists the keywords it expected in lower case
+        for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        Syntax(Cur(), lower);
+    }
     bool AtIdent() const { return Cur().kind == T::Ident || Cur().kind == T::QIdent; }
     std::string Ident() {
         if (!AtIdent()) Syntax(Cur(), "<an identifier> <a double-quoted delimited-identifier>");
