@@ -36,6 +36,9 @@ TEST_F(Pl, PackageStateDefaultsNamedNotationAndOverloading) {
     EXPECT_EQ(Out("begin :r := counter.next(step => 5) || '/' || counter.calls || '/' || counter.started; end;"), "106/6/yes");
     EXPECT_EQ(Out("begin :r := counter.describe(1) || ', ' || counter.describe('a'); end;"), "number 1, text a");
     EXPECT_EQ(Out("declare n varchar2(30); begin counter.reset(note => n, to_value => 40); :r := n || ' ' || counter.calls; end;"), "reset to 40 40");
+    // other DDL leaves the state alone
+    Ok("create table unrelated (n number)");
+    EXPECT_EQ(Out("begin :r := counter.calls; end;"), "40");
     // a function of the package in SQL, and its state kept for this session only
     EXPECT_EQ(Scalar("select counter.next(2) from dual"), "142");
     OCIError* e2 = nullptr;

@@ -2474,7 +2474,11 @@ struct Interp::Impl {
         if (!spec) return nullptr;
         auto& ps = sess->packages[key];
         auto body = LoadUnit(owner, name, "PACKAGE BODY");
-        if (ps && ps->spec == spec && ps->body == body) return ps.get();
+        // the state lives on while the package's source is unchanged (other DDL re-reads the catalog)
+        auto same = [](const std::shared_ptr<Unit>& a, const std::shared_ptr<Unit>& b) {
+            return a == b || (a && b && a->source == b->source);
+        };
+        if (ps && same(ps->spec, spec) && same(ps->body, body)) return ps.get();
         if (!UnitValid(owner, name, "PACKAGE")) {
             if (at) throw Err(4063, "package \"" + owner + "." + name + "\" has errors");
             return nullptr;
