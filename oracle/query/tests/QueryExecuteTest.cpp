@@ -381,4 +381,37 @@ TEST_P(QueryExecuteTest, QueriesFollowTheirSessionsLifecycle) {
     DisableOptimize = true;
 }
 
+TEST_P(QueryExecuteTest, ACursorVariableFetchesWhatTheBlockOpened) {
+    if (Oci7()) GTEST_SKIP() << "the stand-in does not bind OCI7 cursor data areas (type 102) yet";
+    RunSql(*FSession, "insert into t (id, name) select level, 'n' || level from dual connect by level <= 30");
+    TOracleQuery cursor;
+    TOracleQuery block;
+    block.SetSession(FSession.get());
+    block.SQL().SetText("begin open :c for select id, name from t order by id; end;");
+    block.DeclareVariable("c", otCursor);
+    try {
+        block.Execute();
+        FAIL() << "a nil cursor variable was bound";
+    } catch (const EOracleError& e) {
+        FAIL() << e.Message();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Cursor variable :C cannot be nil");
+    }
+    block.SetComplexVariable("c", &cursor);
+    block.Execute();
+    EXPECT_TRUE(cursor.ResultSet());
+    EXPECT_EQ(cursor.Session(), FSession.get());
+    cursor.Execute();
+    EXPECT_EQ(cursor.FunctionType(), 4);
+    int rows = 0;
+    while (!cursor.Eof()) {
+        ++rows;
+        EXPECT_EQ(cursor.FieldAsInteger(0), rows);
+        EXPECT_EQ(cursor.FieldAsString("NAME"), "n" + std::to_string(rows));
+        cursor.Next();
+    }
+    EXPECT_EQ(rows, 30);
+    EXPECT_FALSE(cursor.ResultSet()) << "after its fetch the query parses its own text again";
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/FormatSettings.h"
+#include "oracle/session/OracleTimestamp.h"
 #include "platform/HeadlessUIServices.h"
 #include "oracle/query/tests/QueryTestSupport.h"
 
@@ -368,6 +369,52 @@ TEST_P(QueryFieldsTest, TextOfTheUtf8DatabaseIsDecoded) {
     EXPECT_TRUE(q->FieldIsNChar(1));
     EXPECT_EQ(q->FieldSize(1), 11);
     EXPECT_EQ(q->FieldTypeName(1), "NVARCHAR2");
+}
+
+TEST_P(QueryFieldsTest, TimestampsGoInAndOutThroughDescriptors) {
+    RunSql(*FSession, "create table ts (id number(5), t timestamp)");
+    const TDateTime when = ComposeDateTime(EncodeDate(2024, 5, 6), EncodeTime(7, 8, 9, 250));
+    TOracleQuery ins;
+    ins.SetSession(FSession.get());
+    ins.SQL().SetText("insert into ts values (:id, :t)");
+    ins.DeclareAndSet("id", otInteger, Variant(int32_t(1)));
+    ins.DeclareAndSet("t", otTimestamp, Variant(when));
+    if (Oci7()) {
+        try {
+            ins.Execute();
+            FAIL() << "a timestamp variable in OCI7 mode";
+        } catch (const EOracleError& e) {
+            FAIL() << e.Message();
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), "A Timestamp variable requires OCI8 mode, but OCI7 mode is used.");
+        }
+        return;
+    }
+    ins.Execute();
+    ins.SetVariable("id", Variant(int32_t(2)));
+    ins.SetVariable("t", Variant::Null());
+    ins.Execute();
+
+    auto q = Select("select t from ts order by id");
+    q->Execute();
+    EXPECT_EQ(q->FieldType(0), otTimestamp);
+    EXPECT_DOUBLE_EQ(q->FieldAsDate(0).Value, when.Value);
+    TOracleTimestamp* ts = q->TimestampField(0);
+    EXPECT_FALSE(ts->IsNull());
+    EXPECT_EQ(ts->NanoSeconds(), 250000000u);
+    EXPECT_EQ(ts->Hour(), 7);
+    q->Next();
+    EXPECT_TRUE(q->FieldIsNull(0));
+    EXPECT_TRUE(q->TimestampField(0)->IsNull()) << "the column's timestamp shows the current row";
+
+    // An out variable given no timestamp object comes back as a date-time.
+    TOracleQuery block;
+    block.SetSession(FSession.get());
+    block.SQL().SetText("begin :o := to_timestamp('2020-01-02 03:04:05', 'yyyy-mm-dd hh24:mi:ss'); end;");
+    block.DeclareVariable("o", otTimestamp);
+    block.Execute();
+    EXPECT_DOUBLE_EQ(block.GetVariable("o").ToDateTime().Value,
+                     ComposeDateTime(EncodeDate(2020, 1, 2), EncodeTime(3, 4, 5, 0)).Value);
 }
 
 } // namespace
