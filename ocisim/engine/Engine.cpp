@@ -2495,19 +2495,23 @@ void RegisterPlSqlFunctions(DatabaseImpl& d) {
         auto& db = *static_cast<DatabaseImpl*>(sqlite3_user_data(ctx));
         try {
             const Object* t = ObjectById(db, sqlite3_value_int64(argv[0]));
-            if (!t || !db.current_) { sqlite3_result_error(ctx, "ORA-00600: internal error code, arguments: [ocisim], [trigger table]", -1); return; }
+            if (!t || !db.current_ || argc < 2) { sqlite3_result_error(ctx, "ORA-00600: internal error code, arguments: [ocisim], [trigger table]", -1); return; }
+            std::string event = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+            size_t n = t->cols.size();
             std::vector<std::string> cols;
-            std::vector<Value> row;
-            for (size_t k = 0; k < t->cols.size() && static_cast<int>(k) + 1 < argc; ++k) {
+            std::vector<Value> row, old;
+            for (size_t k = 0; k < n && static_cast<int>(k) + 2 < argc; ++k) {
                 cols.push_back(t->cols[k].name);
-                row.push_back(PlValueOf(argv[k + 1], t->cols[k].info));
+                row.push_back(PlValueOf(argv[k + 2], t->cols[k].info));
+                if (static_cast<int>(k + 2 + n) < argc) old.push_back(PlValueOf(argv[k + 2 + n], t->cols[k].info));
             }
             std::string owner = t->owner, name = t->name;
             TriggerRow tr;
             tr.columns = &cols;
             tr.newValues = &row;
+            if (event == "UPDATE") tr.oldValues = &old;
             PlRunner r(*db.current_);
-            GetPlSqlEngine()->FireTriggers(r, owner, name, "INSERT", "BEFORE", &tr);
+            GetPlSqlEngine()->FireTriggers(r, owner, name, event, "BEFORE", &tr);
             int64_t h = ++db.nextTriggerRow_;
             db.triggerRows_[h] = std::move(row);
             sqlite3_result_int64(ctx, h);
@@ -2909,7 +2913,8 @@ void DatabaseImpl::BuildTriggers(const std::string& owner, const std::string& ta
     if (current_) {
         for (const char* timing : {"BEFORE", "AFTER"})
             for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
-                if (std::string(timing) == "BEFORE" && std::string(event) == "INSERT") continue;
+                // BEFORE INSERT and BEFORE UPDATE triggers run inside the statement (ora_trig_fire)
+                if (std::string(timing) == "BEFORE" && std::string(event) != "DELETE") continue;
                 if (!current_->HasRowTrigger(*t, event, timing)) continue;
                 std::string args = std::to_string(t->id) + ",'" + timing + "','" + event + "'";
                 for (const char* side : {"NEW.", "OLD."})

@@ -1662,7 +1662,7 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
         }
         if (host.HasRowTrigger(*t, "INSERT", "BEFORE")) {
             // the triggers run once per row (ora_trig_fire keeps the row they leave), then the row is stored
-            std::string fire = "ora_trig_fire(" + std::to_string(t->id), all, outs;
+            std::string fire = "ora_trig_fire(" + std::to_string(t->id) + ",'INSERT'", all, outs;
             for (size_t k = 0; k < t->cols.size(); ++k) {
                 const Column& c = t->cols[k];
                 auto it = rowValue.find(&c);
@@ -1687,6 +1687,8 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
         std::string sql;
         if (st.kind == sql::Statement::Update) {
             std::string sets;
+            std::map<const Column*, std::string> newValue;   // for BEFORE UPDATE row triggers
+            bool rowValues = true;
             for (auto& s : st.sets) {
                 for (const auto& n : s.first) {
                     if (!FindColumn(*t, n)) Fail(904, "\"" + n + "\": invalid identifier");
@@ -1702,7 +1704,9 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
                         if (IsDate(c->info) && IsChar(x.t) && !x.isBind) v = "ora_to_date(" + v + ")";
                     }
                     sets += (sets.empty() ? "" : ", ") + Quote(c->name) + " = ora_store(" + v + "," + std::to_string(host.RuleFor(*t, *c)) + ")";
+                    newValue[c] = "ora_store(" + v + "," + std::to_string(host.RuleFor(*t, *c)) + ")";
                 } else {
+                    rowValues = false;
                     std::string names;
                     for (const auto& n : s.first) names += (names.empty() ? "" : ",") + Quote(n);
                     TExpr x = tr.Translate(*s.second, scope);
@@ -1710,6 +1714,20 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
                 }
             }
             sql = "UPDATE " + Quote(t->sqlName) + " SET " + sets;
+            if (rowValues && host.HasRowTrigger(*t, "UPDATE", "BEFORE")) {
+                // the triggers see the old and the new row once per row and may change the new one
+                std::string tq = Quote(t->sqlName), fire = "ora_trig_fire(" + std::to_string(t->id) + ",'UPDATE'", olds, all, outs;
+                for (size_t k = 0; k < t->cols.size(); ++k) {
+                    const Column& c = t->cols[k];
+                    auto it = newValue.find(&c);
+                    fire += "," + (it == newValue.end() ? tq + "." + Quote(c.name) : it->second);
+                    olds += "," + tq + "." + Quote(c.name);
+                    all += (k ? "," : "") + Quote(c.name);
+                    outs += (k ? "," : "") + std::string("ora_store(ora_trig_new(h,") + std::to_string(k) + "," +
+                            (k + 1 == t->cols.size() ? "1" : "0") + ")," + std::to_string(host.RuleFor(*t, c)) + ")";
+                }
+                sql = "UPDATE " + tq + " SET (" + all + ") = (SELECT " + outs + " FROM (SELECT " + fire + olds + ") AS h LIMIT 1 OFFSET 0))";
+            }
         } else {
             sql = "DELETE FROM " + Quote(t->sqlName);
         }

@@ -115,6 +115,8 @@ TEST_F(Pl, TriggersSeeAndChangeTheRows) {
        "begin\n  insert into audit_t values ('deleted');\nend;");
     Ok("create or replace trigger items_bd before delete on items for each row\n"
        "begin\n  if :old.price > 100 then raise_application_error(-20010, 'too dear to delete'); end if;\nend;");
+    Ok("create or replace trigger items_bu before update on items for each row\n"
+       "begin\n  :new.changed := :old.name || '>' || :new.name;\nend;");
     Ok("insert into items (name, price) values ('nut', 5)");
     Ok("insert into items (id, name, price) select 50, 'bolt', 7 from dual");
     EXPECT_EQ(Scalar("select min(id) || ',' || max(id) || ',' || min(name) from items"), "10,50,BOLT");
@@ -122,6 +124,9 @@ TEST_F(Pl, TriggersSeeAndChangeTheRows) {
     Ok("update items set price = price - 1 where id = 10");
     Ok("update items set name = 'x' where id = 10");
     EXPECT_EQ(Scalar("select count(*) from audit_t"), "2");
+    EXPECT_EQ(Scalar("select changed from items where id = 10"), "NUT>x");
+    // the row the triggers left is what RETURNING sees
+    EXPECT_EQ(Out("begin update items set name = 'y' where id = 10 returning changed into :r; end;"), "x>y");
     EXPECT_EQ(Scalar("select min(what) from audit_t"), "BOLT 7->8");
     Ok("update items set price = 500 where id = 50");
     EXPECT_EQ(Run("delete from items"), OCI_ERROR);
@@ -215,6 +220,26 @@ TEST_F(Pl, ArgumentsAndTypesAreInTheDictionary) {
     for (const auto& c : cases) EXPECT_EQ(Scalar(c.query), c.expected) << c.query;
     Ok("drop package pk");
     EXPECT_EQ(Scalar("select count(*) from user_arguments where package_name = 'PK'"), "0");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Pl, RowTriggersFireOncePerRow) {
+    Ok("create table r1 (n number, m number)");
+    Ok("create table hits (what varchar2(10))");
+    Ok("insert into r1 values (1, 0)");
+    Ok("insert into r1 values (2, 0)");
+    Ok("create or replace trigger r1_bu before update on r1 for each row begin insert into hits values ('bu'); :new.m := :new.m + 10; end;");
+    Ok("create or replace trigger r1_bi before insert on r1 for each row begin insert into hits values ('bi'); end;");
+    Ok("create or replace trigger r1_s after update on r1 begin insert into hits values ('s'); end;");
+    Ok("update r1 set m = n");
+    Ok("insert into r1 select n + 10, 0 from r1");
+    EXPECT_EQ(Scalar("select sum(m) from r1"), "23");
+    EXPECT_EQ(Scalar("select count(*) from hits where what = 'bu'"), "2");
+    EXPECT_EQ(Scalar("select count(*) from hits where what = 'bi'"), "2");
+    EXPECT_EQ(Scalar("select count(*) from hits where what = 's'"), "1");
 }
 
 } // namespace
