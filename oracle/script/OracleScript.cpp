@@ -254,7 +254,7 @@ void TOracleScript::WriteServerOutput() {
     if (!FSession || !FSession->Connected()) return;
     TOracleQuery& q = ServiceQuery();
     q.SQL().SetText("begin dbms_output.get_line(:quorvel_line, :quorvel_status); end;");
-    q.DeclareVariable("quorvel_line", otString);
+    q.DeclareVariable("quorvel_line", otPLSQLString); // lines up to 32512 bytes
     q.DeclareVariable("quorvel_status", otInteger);
     bool any = false;
     try {
@@ -479,7 +479,17 @@ bool TOracleScript::RunNonSQLCommand(TOracleCommand& command) {
         } else if (MatchesCommandPattern(option, "TERM*OUT")) {
             SetOption(OutputOptions, {ooData}, value);
         } else if (MatchesCommandPattern(option, "SERVEROUT*PUT")) {
+            const bool was = ServerOutput;
             SetFlag(ServerOutput, value);
+            // Lines written from now on are not kept for anybody.
+            if (was && !ServerOutput && FSession && FSession->Connected()) {
+                TOracleQuery& q = ServiceQuery();
+                q.SQL().SetText("begin dbms_output.disable; end;");
+                try {
+                    q.Execute();
+                } catch (const EOracleError&) {
+                }
+            }
         } else if (MatchesCommandPattern(option, "EXIT*ONERROR")) {
             SetFlag(ExitOnError, value);
         } else if (MatchesCommandPattern(option, "COL*WIDTH")) {

@@ -253,6 +253,14 @@ TEST_F(ScriptStandinTest, ServerOutput) {
     FScript->OutputOptions = TScriptOutputOptions{ooFeedback, ooError};
     const std::string block = "begin\r\n  dbms_output.put_line('first');\r\n  dbms_output.put_line(null);\r\n"
                               "  dbms_output.put_line('last');\r\nend;\r\n/\r\n";
+    // A line far longer than a VARCHAR2 column comes through whole.
+    FScript->OutputOptions = TScriptOutputOptions{};
+    Run("set serveroutput on\r\nbegin\r\n  dbms_output.put_line(rpad('x', 20000, 'y'));\r\nend;\r\n/\r\nset serveroutput off\r\n");
+    if (PLSQLMissing(FScript->Commands()[1])) GTEST_SKIP() << "the stand-in does not run PL/SQL yet";
+    ASSERT_EQ(FScript->Output().Count(), 2);
+    EXPECT_EQ(FScript->Output()[0], "x" + std::string(19999, 'y'));
+    FScript->Output().Clear();
+    FScript->OutputOptions = TScriptOutputOptions{ooFeedback, ooError};
     Run(block + "set serveroutput on\r\n" + block +
         "begin\r\n  dbms_output.put_line('before the error');\r\n  raise_application_error(-20001, 'Stop');\r\nend;\r\n/\r\n"
         "create table t (a number);\r\nset serveroutput off\r\n" + block);
