@@ -387,8 +387,13 @@ class Call {
 public:
     explicit Call(SessionImpl& s, bool readOnly = false) : s_(s), lock_(*s.db_) {
         if (s.killed_) Fail(28, "your session has been killed");
-        s.inCall_ = true;
-        s.interrupted_ = false;
+        // a call made by PL/SQL inside a call keeps the outer call's break pending
+        outer_ = !s.inCall_.load();
+        if (outer_) {
+            s.inCall_ = true;
+            s.interrupted_ = false;
+        }
+        prevReadOnly_ = s.readOnlyCall_;
         s.readOnlyCall_ = readOnly;
         prev_ = s.db_->current_;
         s.db_->current_ = &s;
@@ -396,8 +401,11 @@ public:
     }
     ~Call() {
         s_.db_->current_ = prev_;
-        s_.inCall_ = false;
-        s_.interrupted_ = false;
+        s_.readOnlyCall_ = prevReadOnly_;
+        if (outer_) {
+            s_.inCall_ = false;
+            s_.interrupted_ = false;
+        }
     }
     std::unique_lock<std::mutex>* Lock() { return lock_.Outer(); }
 
@@ -405,6 +413,8 @@ private:
     SessionImpl& s_;
     DbLock lock_;
     SessionImpl* prev_ = nullptr;
+    bool outer_ = true;
+    bool prevReadOnly_ = false;
 };
 
 } // namespace
@@ -2109,12 +2119,19 @@ bool StatementImpl::Fetch() {
     db.current_ = &s_;
     db.stmtTime_ = startTime_;
     db.rownums_ = &rownums_;
+    bool outer = !s_.inCall_.load();   // a fetch by PL/SQL inside a call keeps its break pending
+    bool prevReadOnly = s_.readOnlyCall_;
     s_.readOnlyCall_ = !tr_.forUpdate;
     s_.inCall_ = true;
     struct Restore {
-        DatabaseImpl& db; SessionImpl* prev; SessionImpl& s;
-        ~Restore() { db.current_ = prev; db.rownums_ = nullptr; s.inCall_ = false; s.interrupted_ = false; }
-    } restore{db, prev, s_};
+        DatabaseImpl& db; SessionImpl* prev; SessionImpl& s; bool outer; bool readOnly;
+        ~Restore() {
+            db.current_ = prev;
+            db.rownums_ = nullptr;
+            s.readOnlyCall_ = readOnly;
+            if (outer) { s.inCall_ = false; s.interrupted_ = false; }
+        }
+    } restore{db, prev, s_, outer, prevReadOnly};
     sqlite3_stmt* st = main_.s;
     int rc = sqlite3_step(st);
     if (rc == SQLITE_DONE) {
