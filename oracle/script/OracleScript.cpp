@@ -423,7 +423,9 @@ bool TOracleScript::RunNonSQLCommand(TOracleCommand& command) {
         AddOutput(text);
         AddOutput("");
     }
-    const std::vector<std::string>& words = command.Words();
+    // The command's words with today's variables (its cached Words keep the values of their
+    // first use).
+    const std::vector<std::string> words = SplitCommandWords(text);
     if (words.empty()) return false;
     const std::string word = CommandWord(words[0]);
 

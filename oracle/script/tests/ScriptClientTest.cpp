@@ -143,6 +143,19 @@ TEST_F(ScriptClientTest, HandledFlags) {
     }
 }
 
+// Command and option words come from the substituted text of this run.
+TEST_F(ScriptClientTest, SubstitutedCommandWords) {
+    FScript.OutputOptions = TScriptOutputOptions{};
+    FScript.Lines().SetText("&cmd &opt off\r\nprompt done\r\n");
+    FScript.SetVariable("cmd", "set");
+    FScript.SetVariable("opt", "feedback");
+    EXPECT_TRUE(FScript.Execute());
+    EXPECT_FALSE(FScript.OutputOptions.Contains(ooFeedback));
+    FScript.SetVariable("opt", "scan");
+    EXPECT_TRUE(FScript.Execute());
+    EXPECT_FALSE(FScript.ScanVariables);
+}
+
 TEST_F(ScriptClientTest, ExitEndsTheRun) {
     int after = 0;
     FScript.AfterCommand = [&](TOracleScript&, bool&) { ++after; };
