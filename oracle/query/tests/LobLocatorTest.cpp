@@ -346,6 +346,24 @@ TEST_F(LobLocatorTest, BFileNamesAndFiles) {
     EXPECT_EQ(again->Size(), 10);
     again->Seek(0, soBeginning);
     EXPECT_EQ(again->ReadRest(), "hello file");
+
+    // A BFILE column: stored from a bound locator, read as the file's bytes.
+    RunSql(*system, "create table files (id number, f bfile)");
+    auto ins = std::make_unique<TOracleQuery>();
+    ins->SetSession(system.get());
+    ins->SQL().SetText("insert into files values (1, :f)");
+    ins->DeclareVariable("f", otBFile);
+    ins->SetComplexVariable("f", &f);
+    ins->Execute();
+    auto sel = std::make_unique<TOracleQuery>();
+    sel->SetSession(system.get());
+    sel->SQL().SetText("select f from files");
+    sel->Execute();
+    EXPECT_EQ(sel->FieldAsString(0), "hello file");
+    EXPECT_EQ(sel->LOBField(0)->Filename(), "hello.txt");
+    EXPECT_EQ(sel->LOBField(0)->Directory(), "DOCS_DIR");
+    sel.reset();
+    ins.reset();
     system.reset();
 }
 
