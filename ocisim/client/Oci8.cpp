@@ -327,7 +327,7 @@ sword CollectBinds(Stmt* s, ub4 iter, BindValues& values, std::deque<std::string
     const auto& names = s->stmt->BindNames();
     values.slots.assign(names.size(), {});
     scratch.resize(names.size() * 2 + 8);
-    std::vector<bool> bound(names.size(), false);
+    std::vector<bool> bound(names.size(), false), byName(names.size(), false);
     for (Bind* b : s->binds) {
         size_t slot = names.size();
         if (b->name.empty()) {
@@ -384,6 +384,13 @@ sword CollectBinds(Stmt* s, ub4 iter, BindValues& values, std::deque<std::string
             if (rc) return Fail(err, rc, errText);
         }
         bound[slot] = true;
+        if (!b->name.empty()) byName[slot] = true;
+    }
+    // a name that occurs more than once in SQL text: one bind by that name serves every occurrence
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (bound[i]) continue;
+        for (size_t j = 0; j < names.size(); ++j)
+            if (byName[j] && names[j] == names[i]) { values.slots[i] = values.slots[j]; bound[i] = true; break; }
     }
     for (size_t i = 0; i < names.size(); ++i)
         if (!bound[i]) return Fail(err, 1008, OraMessage(1008));

@@ -1878,6 +1878,12 @@ void StatementImpl::BindAll(sqlite3_stmt* st, const std::vector<int>& params, co
         if (slot < 0 || static_cast<size_t>(slot) >= binds.slots.size() || binds.slots[slot].values.empty())
             Fail(1008, "not all variables bound");
         const ValueRef& v = binds.slots[slot].values[0];
+        OraType declared = binds.slots[slot].declaredType;
+        if ((v.kind == ValueRef::Text || v.kind == ValueRef::Bytes) && v.n == 0 &&
+            (declared == OraType::Clob || declared == OraType::Blob)) {
+            sqlite3_bind_zeroblob(st, idx, 0);   // an empty LOB bound by its locator is not NULL
+            continue;
+        }
         switch (v.kind) {
         case ValueRef::Null: sqlite3_bind_null(st, idx); break;
         case ValueRef::Integer: sqlite3_bind_int64(st, idx, v.i); break;

@@ -232,6 +232,7 @@ TEST_F(Lobs, TemporaryAndEmptyLocatorsAreBound) {
     ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(err);
     OCIHandleFree(st, OCI_HTYPE_STMT);
     EXPECT_EQ(Scalar("select c from docs where id = 8"), "temporary text");
+    EXPECT_EQ(Scalar("select count(*) from docs where id = 8 and b is not null and length(b) = 0"), "1");   // empty, not NULL
     // an assigned copy of a temporary LOB is a value of its own
     OCILobLocator* copy = NewLocator();
     ASSERT_EQ(OCILobAssign(env, err, t, &copy), OCI_SUCCESS);

@@ -208,6 +208,23 @@ TEST_F(Stmt, BindErrors) {
     OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
+TEST_F(Stmt, OneBindByNameServesEveryOccurrence) {
+    ASSERT_EQ(Exec("create table pair (a number, b number)"), OCI_SUCCESS) << ErrText(err);
+    OCIStmt* st = Prepare("insert into pair values (:v, :v + 1)");
+    OCIBind* b = nullptr;
+    sb4 v = 7;
+    ASSERT_EQ(OCIBindByName(st, &b, err, (const OraText*)":v", -1, &v, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_SUCCESS);
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(err);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    EXPECT_EQ(Scalar("select count(*) from pair where a = 7 and b = 8"), "1");
+    // by position every occurrence is bound on its own
+    st = Prepare("insert into pair values (:v, :v)");
+    ASSERT_EQ(OCIBindByPos(st, &b, err, 1, &v, 4, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, 0), OCI_SUCCESS);
+    EXPECT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_ERROR);
+    EXPECT_EQ(ErrCode(err), 1008);
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+}
+
 TEST_F(Stmt, MalformedSqlReportsTheParseOffset) {
     struct Case { const char* sql; sb4 code; ub2 offset; } cases[] = {
         {"select * from no_such_table", 942, 14},
