@@ -1,6 +1,8 @@
 #pragma once
 // The unattended install: --logon user/password@database --install file.sql, the log written
-// to standard output, a non-zero exit status when a command failed.
+// to standard output in UTF-8. Exit status 0 when every command succeeded, 1 when a command
+// failed with a database error, 2 for wrong usage, 3 when the logon or reading the file failed
+// (the message goes to standard error).
 #include <string>
 #include <vector>
 

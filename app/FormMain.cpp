@@ -1,20 +1,25 @@
 #include "app/FormMain.h"
 
+#include "app/ModuleInstall.h"
+
 #include "base/CodePage.h"
 #include "base/Exception.h"
 #include "oracle/logon/OracleLogon.h"
+#include "oracle/script/OracleScript.h"
 #include "oracle/session/OracleSession.h"
 #include "platform/UIServices.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QStatusBar>
 
 #include <exception>
@@ -40,7 +45,7 @@ QString FromLocal(const std::string& s) {
 
 TFormMain::TFormMain(QWidget* parent)
     : QMainWindow(parent), FOracleSession(std::make_unique<TOracleSession>()),
-      FOracleLogon(std::make_unique<TOracleLogon>()) {
+      FOracleLogon(std::make_unique<TOracleLogon>()), FOracleScriptInstall(std::make_unique<TOracleScript>()) {
     setWindowTitle(QString::fromUtf8(ApplicationTitle));
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
@@ -95,6 +100,7 @@ TFormMain::TFormMain(QWidget* parent)
     FOracleLogon->SetSession(FOracleSession.get());
     FOracleLogon->Options = {ldAuto, ldDatabase, ldDatabaseList, ldLogonHistory, ldConnectAs};
     FOracleLogon->Caption = "Подключение";
+    FOracleScriptInstall->SetSession(FOracleSession.get());
 
     // The client area (log and status bar) has the design size; the menu bar comes on top.
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -109,6 +115,7 @@ TFormMain::TFormMain(QWidget* parent)
 TFormMain::~TFormMain() {
     // The session goes first so its last notification cannot reach a half-destroyed window.
     FOracleSession->OnChange = nullptr;
+    FOracleScriptInstall.reset();
     FOracleSession.reset();
     FOracleLogon.reset();
 }
@@ -128,7 +135,21 @@ void TFormMain::ShowFailure(const std::string& message) {
     platform::UIServices().MessageBox(message, std::string(), platform::MessageKind::Error, platform::MessageButtons::OK);
 }
 
-void TFormMain::AddLog(const QString& line) { MemoLog->appendPlainText(line); }
+void TFormMain::AddLog(const QString& line) {
+    QTextDocument* doc = MemoLog->document();
+    const bool first = doc->isEmpty() && !FLogHasEmptyLine;
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::End);
+    if (!first) cursor.insertBlock();
+    cursor.insertText(line);
+    FLogHasEmptyLine = first && line.isEmpty();
+    MemoLog->verticalScrollBar()->setValue(MemoLog->verticalScrollBar()->maximum());
+}
+
+void TFormMain::ClearLog() {
+    MemoLog->clear();
+    FLogHasEmptyLine = false;
+}
 
 void TFormMain::SetStatusMenu() {
     const bool connected = FOracleSession->Connected();
@@ -138,7 +159,7 @@ void TFormMain::SetStatusMenu() {
     MenuAction->menuAction()->setEnabled(connected);
     StatusPanel0->setText(connected ? FromLocal(FOracleSession->LogonUsername()) : QString());
     StatusPanel1->setText(connected ? FromLocal(FOracleSession->LogonDatabase()) : QString());
-    MemoLog->clear();
+    ClearLog();
     if (connected) AddLog(QStringLiteral("Подключение успешно произведено..."));
 }
 
@@ -152,10 +173,10 @@ void TFormMain::MenuDisconnectClick() { FOracleSession->SetConnected(false); }
 
 void TFormMain::MenuExitClick() { close(); }
 
-void TFormMain::MenuClearLogClick() { MemoLog->clear(); }
+void TFormMain::MenuClearLogClick() { ClearLog(); }
 
 void TFormMain::MenuHelpClick() {
-    MemoLog->clear();
+    ClearLog();
     AddLog(QString::fromUtf8(ApplicationTitle));
     AddLog(QStringLiteral("Разработчик: команда Quorvel."));
     AddLog(QStringLiteral("Описания устанавливаемых программных модулей публикуются вместе с модулями, "
@@ -165,9 +186,9 @@ void TFormMain::MenuHelpClick() {
 void TFormMain::MenuSQLClick() {
     const QString path = ChooseModuleFile ? ChooseModuleFile(*this) : QString();
     if (path.isEmpty()) return;
-    const QString text = ReadModuleText(path);
-    (void)text;
-    throw Exception("Installing a software module needs the script component, which is not available yet in this build");
+    // The heading and the output are written together once the last command has run.
+    const TModuleInstallResult result = InstallModule(*FOracleScriptInstall, path);
+    for (const QString& line : result.LogLines) AddLog(line);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
@@ -177,16 +198,6 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         ShowFailure(e.Message());
     }
     event->accept();
-}
-
-QString ReadModuleText(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception("Cannot open file \"" + path.toLocal8Bit().toStdString() + "\". " +
-                        file.errorString().toLocal8Bit().toStdString());
-    const QByteArray bytes = file.readAll();
-    const std::u16string text = DecodeText(std::string_view(bytes.constData(), size_t(bytes.size())), AnsiCodePage());
-    return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
 } // namespace quorvel

@@ -15,6 +15,7 @@ class QPlainTextEdit;
 namespace quorvel {
 
 class TOracleLogon;
+class TOracleScript;
 class TOracleSession;
 
 // The application title: window caption, task-bar title and first help line.
@@ -27,6 +28,7 @@ public:
 
     TOracleSession& OracleSession() { return *FOracleSession; }
     TOracleLogon& OracleLogon() { return *FOracleLogon; }
+    TOracleScript& OracleScriptInstall() { return *FOracleScriptInstall; }
 
     // Command handlers, one per menu item.
     void MenuConnectClick();
@@ -62,13 +64,14 @@ private:
     void Run(void (TFormMain::*handler)());
     void ShowFailure(const std::string& message);
     void AddLog(const QString& line);
+    void ClearLog();
 
     std::unique_ptr<TOracleSession> FOracleSession;
     std::unique_ptr<TOracleLogon> FOracleLogon;
+    std::unique_ptr<TOracleScript> FOracleScriptInstall;
+    // An empty document cannot tell "no lines" from "one empty line": set while the log holds
+    // exactly one empty line.
+    bool FLogHasEmptyLine = false;
 };
-
-// Reads a text file: a UTF-8 or UTF-16 byte-order mark selects that encoding, otherwise the
-// process's ANSI code page is used. Raises on a file that cannot be read.
-QString ReadModuleText(const QString& path);
 
 } // namespace quorvel

@@ -1,9 +1,13 @@
+#include "app/Console.h"
 #include "app/FormMain.h"
+#include "app/ModuleInstall.h"
 #include "app/QtUIServices.h"
 #include "base/CodePage.h"
 #include "oracle/logon/LogonHistory.h"
 #include "oracle/logon/OracleLogon.h"
 #include "oracle/logon/widgets/LogOnForm.h"
+#include "oracle/query/OracleQuery.h"
+#include "oracle/script/OracleScript.h"
 #include "oracle/session/OracleSession.h"
 #include "platform/HeadlessUIServices.h"
 
@@ -294,6 +298,126 @@ TEST_F(FormMainConnectTest, AFailedLogonIsReportedByTheLogonFlow) {
     EXPECT_FALSE(form->MenuAction->menuAction()->isEnabled());
     EXPECT_TRUE(form->StatusPanel0->text().isEmpty());
     EXPECT_EQ(quorvel::LogonHistory().Count(), 0);
+}
+
+// Installing modules through the window's install command on a stand-in database.
+class FormMainInstallTest : public FormMainConnectTest {
+protected:
+    void SetUp() override {
+        FormMainConnectTest::SetUp();
+        if (IsSkipped()) return;
+        auto& session = form->OracleSession();
+        session.SetLogonUsername("scott");
+        session.SetLogonPassword("tiger");
+        session.SetLogonDatabase(dir + "/db");
+        session.LogOn();
+        ASSERT_TRUE(session.Connected());
+    }
+    // Writes a module file (UTF-8 with its byte-order mark) and installs it as the user would.
+    QString Install(const char* name, const QString& text) {
+        const QString path = QString::fromStdString(dir) + "/" + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xEF\xBB\xBF");
+        f.write(text.toUtf8());
+        f.close();
+        form->ChooseModuleFile = [path](TFormMain&) { return path; };
+        form->MenuSQL->trigger();
+        return path;
+    }
+    static QStringList Heading(const QString& path) {
+        return {QString(), QStringLiteral("Установка программного модуля"), "из файла \"" + path + "\"", "..."};
+    }
+};
+
+TEST_F(FormMainInstallTest, AModuleIsInstalledAndItsOutputFollowsTheHeading) {
+    const QString path = Install("tools.sql", QStringLiteral(
+        "create table tool (id number(4) primary key, name varchar2(40));\n"
+        "insert into tool values (1, 'Молоток');\n"
+        "commit;\n"
+        "select name from tool;\n"));
+    EXPECT_TRUE(Failures().empty());
+    const QStringList log = LogLines();
+    ASSERT_GE(log.size(), 6);
+    EXPECT_EQ(log[0], QStringLiteral("Подключение успешно произведено..."));
+    EXPECT_EQ(log.mid(1, 4), Heading(path));
+    const QString output = log.mid(5).join('\n');
+    for (const char* expected : {"Table created", "1 row inserted", "Commit complete", "Молоток", "1 row selected"})
+        EXPECT_TRUE(output.contains(QString::fromUtf8(expected))) << expected << "\n" << output.toStdString();
+    // The row is in the database, its text intact.
+    quorvel::TOracleQuery q;
+    q.SetSession(&form->OracleSession());
+    q.SQL().SetText("select name from tool");
+    q.Execute();
+    EXPECT_EQ(QString::fromStdString(q.FieldAsString(0)), QStringLiteral("Молоток"));
+    form->grab().save(QDir::temp().filePath("quorvel-main-window-installed.png"));
+
+    // A second install is appended with its own output only, not the first one's again.
+    Install("again.sql", QStringLiteral("select count(*) n from tool;\n"));
+    const QString both = LogLines().join('\n');
+    EXPECT_EQ(both.count(QStringLiteral("Установка программного модуля")), 2);
+    EXPECT_EQ(both.count(QStringLiteral("Table created")), 1) << both.toStdString();
+    EXPECT_EQ(both.count(QStringLiteral("1 row selected")), 2) << both.toStdString();
+}
+
+TEST_F(FormMainInstallTest, AModuleWhoseCommandsAllFailStillLogsTheHeadingAndTheErrors) {
+    const QString path = Install("broken.sql", QStringLiteral(
+        "insert into no_such_table values (1);\n"
+        "select * from also_missing;\n"));
+    const QStringList log = LogLines();
+    ASSERT_GE(log.size(), 5);
+    EXPECT_EQ(log.mid(1, 4), Heading(path));
+    EXPECT_EQ(log.mid(5).join('\n').count(QStringLiteral("ORA-00942")), 2) << log.join('\n').toStdString();
+    EXPECT_TRUE(form->OracleSession().Connected());
+    EXPECT_TRUE(Failures().empty());
+}
+
+TEST_F(FormMainInstallTest, ADisconnectInsideTheModuleSwitchesTheWindowBeforeTheLogIsWritten) {
+    const QString path = Install("leave.sql", QStringLiteral("select 1 one from dual;\ndisconnect\n"));
+    EXPECT_FALSE(form->OracleSession().Connected());
+    EXPECT_TRUE(form->MenuConnect->isEnabled());
+    EXPECT_FALSE(form->MenuAction->menuAction()->isEnabled());
+    EXPECT_TRUE(form->StatusPanel0->text().isEmpty());
+    // The log was cleared by the disconnect; the heading and the whole output came after it.
+    const QStringList log = LogLines();
+    ASSERT_GE(log.size(), 5);
+    EXPECT_EQ(log.mid(0, 4), Heading(path));
+    EXPECT_TRUE(log.mid(4).join('\n').contains(QStringLiteral("1 row selected"))) << log.join('\n').toStdString();
+    form->grab().save(QDir::temp().filePath("quorvel-main-window-disconnected-by-module.png"));
+}
+
+// The console mode runs the same install without a window.
+TEST_F(FormMainConnectTest, TheConsoleModeInstallsAModule) {
+    const std::string module = dir + "/console.sql";
+    {
+        QFile f(QString::fromStdString(module));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("create table c (id number);\ninsert into c values (7);\nselect id from c;\n");
+    }
+    const std::string logon = "scott/tiger@" + dir + "/db";
+    testing::internal::CaptureStdout();
+    const int status = quorvel::RunConsole({"--logon", logon, "--install", module});
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Подключение успешно произведено..."), std::string::npos) << out;
+    EXPECT_NE(out.find("из файла \"" + module + "\""), std::string::npos) << out;
+    EXPECT_NE(out.find("1 row inserted"), std::string::npos) << out;
+
+    // A failing command gives status 1, a logon failure status 3, wrong usage status 2.
+    {
+        QFile f(QString::fromStdString(module));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("select * from missing;\n");
+    }
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(quorvel::RunConsole({"--logon", logon, "--install", module}), 1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("ORA-00942"), std::string::npos);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(quorvel::RunConsole({"--logon", "scott/wrong@" + dir + "/db", "--install", module}), 3);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("ORA-01017"), std::string::npos);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(quorvel::RunConsole({"--install", module}), 2);
+    testing::internal::GetCapturedStderr();
 }
 
 TEST_F(FormMainTest, CancellingTheModuleDialogChangesNothing) {
