@@ -170,6 +170,7 @@ std::string TLOBLocator::LOBName() {
 }
 
 void TLOBLocator::Report(const std::string& activity) {
+    if (FSession) FSession->ResetInTransaction();   // every LOB operation may open a transaction
     if (!QueryMonitor) return;
     if (!SentToMonitor) {
         SentToMonitor = true;
@@ -265,7 +266,7 @@ void TLOBLocator::SetEmpty() {
         Check(OCI.OCIAttrSet(*PLOB, OCI_DTYPE_LOB, &zero, 0, OCI_ATTR_LOBEMPTY, static_cast<OCIError*>(errhp)));
     }
     SyncOwner();
-    if (FSession) FSession->InTransaction = itUnknown;
+    if (FSession) FSession->ResetInTransaction();
 }
 
 void TLOBLocator::Assign(TLOBLocator* source) {
@@ -333,7 +334,7 @@ int64_t TLOBLocator::Read(void* buffer, int64_t count) {
     if (count <= 0 || IsNull()) return 0;
     count = std::min<int64_t>(count, 0x7FFFFFFE);
     if (FLOBType == otBFile) OpenFileForRead();
-    FSession->InTransaction = itUnknown;
+    FSession->ResetInTransaction();
     const bool text = FLOBType == otCLOB && IsUTF16();
     if (text) count &= ~int64_t(1);   // whole UTF-16 units only
     if (count == 0) return 0;

@@ -611,7 +611,7 @@ void TOracleQuery::RunExecute(int index, int count, bool describe, bool deferred
 
 void TOracleQuery::ExecuteOnce(int& start, int& end, bool describe, bool deferred, int& rows) {
     if (!FSession) throw Exception("Session undefined");
-    FSession->InTransaction = itUnknown;
+    FSession->ResetInTransaction();
     FUsedScrollable = Scrollable && HasOCI9 && FSession->UseOCI80();
     if (QueryMonitor) {
         EnsureMonitorId();

@@ -13,6 +13,9 @@ namespace quorvel {
 
 bool ShareOCIEnvironment = true;
 std::function<void(TOracleSession&)> OnSessionCreated;
+bool CacheInTransaction = true;
+
+TSessionDataSet::~TSessionDataSet() = default;
 
 namespace {
 
@@ -114,6 +117,7 @@ TOracleSession::TOracleSession(TComponent* owner) : TComponent(owner) {
         std::lock_guard<std::mutex> guard(SessionListLock());
         SessionList().push_back(this);
     }
+    if (MonitorActive()) SendToMonitor(true);
     if (OnSessionCreated) OnSessionCreated(*this);
 }
 
@@ -140,6 +144,10 @@ TOracleSession::~TOracleSession() {
     }
     try {
         FreeHandles();
+    } catch (...) {
+    }
+    try {
+        SendToMonitor(false);
     } catch (...) {
     }
     std::lock_guard<std::mutex> guard(SessionListLock());
@@ -219,9 +227,34 @@ void TOracleSession::SetExternalLDA(Lda_Def* lda) {
     if (lda) LogOn();
 }
 
-void* TOracleSession::ExternalSVC() const { return FExternalSVC ? FExternalSVC : (FConnected ? svchp : nullptr); }
+Lda_Def* TOracleSession::ExternalLDA() {
+    if (!FConnected || FUseOCI80) throw Exception("ExternalLDA only valid when connected through OCI7");
+    return LDA();
+}
+
+void* TOracleSession::ExternalSVC() const {
+    if (!FConnected || !FUseOCI80) throw Exception("ExternalSVC only valid when connected through OCI8");
+    return svchp;
+}
+
+void* TOracleSession::ExternalENV() const {
+    if (!FConnected || !FUseOCI80) throw Exception("ExternalENV only valid when connected through OCI8");
+    return envhp;
+}
+
+void* TOracleSession::ExternalSRV() const {
+    if (!FConnected || !FUseOCI80) throw Exception("ExternalSRV only valid when connected through OCI8");
+    return srvhp;
+}
+
+void* TOracleSession::ExternalAUT() const {
+    if (!FConnected || !FUseOCI80) throw Exception("ExternalAUT only valid when connected through OCI8");
+    return authp;
+}
 
 void TOracleSession::SetExternalSVC(void* svc) {
+    EnsureOCILoaded();
+    if (!HasOCI8 || FPreferences.UseOCI7() || ForceOCI7) throw Exception("ExternalSVC only valid with OCI8");
     LogOff();
     FExternalSVC = svc;
     if (svc) LogOn();
@@ -253,17 +286,33 @@ void TOracleSession::DoAfterLogOn() {
 // ---- transactions ----
 
 void TOracleSession::Commit() {
-    if (FConnected) InternalCommit();
+    if (!FConnected) return;
+    MonitorStart("Session.Commit");
+    try {
+        InternalCommit();
+    } catch (const std::exception& e) {
+        MonitorEnd(e.what());
+        throw;
+    }
+    MonitorEnd(std::string());
 }
 
 void TOracleSession::Rollback() {
-    if (FConnected) InternalRollback();
+    if (!FConnected) return;
+    MonitorStart("Session.Rollback");
+    try {
+        InternalRollback();
+    } catch (const std::exception& e) {
+        MonitorEnd(e.what());
+        throw;
+    }
+    MonitorEnd(std::string());
 }
 
 void TOracleSession::InternalCommit() {
     if (MTSEnlisted()) throw Exception("Cannot commit an MTS Controlled Transaction");
     Acquire(true);
-    InTransaction = itUnknown;
+    FInTransaction = itUnknown;
     if (FUseOCI80)
         LastOCIError = OCI.OCITransCommit(static_cast<OCISvcCtx*>(svchp), static_cast<OCIError*>(errhp), OCI_DEFAULT);
     else
@@ -276,7 +325,7 @@ void TOracleSession::InternalRollback() {
     if (MTSEnlisted()) throw Exception("Cannot rollback an MTS Controlled Transaction");
     if (!FConnected) return;
     Acquire(true);
-    InTransaction = itUnknown;
+    FInTransaction = itUnknown;
     if (FUseOCI80)
         LastOCIError = OCI.OCITransRollback(static_cast<OCISvcCtx*>(svchp), static_cast<OCIError*>(errhp), OCI_DEFAULT);
     else
@@ -476,22 +525,31 @@ void TOracleSession::ConnectExternalSVC() {
 }
 
 void TOracleSession::LogOn() {
-    InTransaction = itUnknown;
+    FInTransaction = itUnknown;
     FOracle9 = FOracle10 = FOracle11 = false;
 
     if (FPooling != spNone && (FConnected || !Shared())) {
         LogOff();
-        // Connections from a session pool or from the transaction server come with those parts.
-        throw Exception(FPooling == spInternal ? "Session pooling is not available in this build"
-                                               : "Transaction server sessions are not available in this build");
+        // Connections from a session pool come with the pool.
+        if (FPooling == spInternal) throw Exception("Session pooling is not available in this build");
+        // The transaction server hands out a service context, on which the session logs on
+        // again as a shared session.
+        MTSGet();
+        return;
     }
 
     DoBeforeLogOn();
+
+    std::string activity = "Session.LogOn as " + FLogonUsername;
+    if (!FLogonDatabase.empty()) activity += "@" + FLogonDatabase;
+    MonitorStart(activity);
+    std::string failure;
 
     const bool locked = FThreadSafe;
     if (locked) OCIGlobalLock().Enter();
     auto finish = [&] {
         if (locked) OCIGlobalLock().Leave();
+        MonitorEnd(failure);
         // The loader's saved directory is shared by every session: put it back under the lock
         // that guards loading, so logons on several threads do not race on it.
         OCIGlobalLock().Enter();
@@ -522,9 +580,33 @@ void TOracleSession::LogOn() {
         auto queries = Queries.Snapshot();
         for (auto it = queries.rbegin(); it != queries.rend(); ++it) (*it)->SessionLoggedOn();
         // The settings kept for a live connection are sent again; a failure here leaves the
-        // session connected. (Edition and Workspace are not applied yet.)
-        if (!Shared()) ApplyLiveSettings();
+        // session connected.
+        if (!Shared()) {
+            ApplyLiveSettings();
+            if (MonitorActive()) AUDSID();
+        }
+        // Edition and workspace: a failure logs off again.
+        if (!FEdition.empty() || !FWorkspace.empty()) {
+            try {
+                ApplyEdition();
+                ApplyWorkspace();
+            } catch (...) {
+                try {
+                    LogOff();
+                } catch (...) {
+                }
+                throw;
+            }
+        }
+    } catch (const std::exception& e) {
+        failure = e.what();
+        try {
+            finish();
+        } catch (...) {
+        }
+        throw;
     } catch (...) {
+        failure = "Unknown exception";
         try {
             finish();
         } catch (...) {
@@ -617,6 +699,9 @@ void TOracleSession::LogOff() {
         FOwnEnvironment = false;
         FExternalLDA = nullptr;
         FExternalSVC = nullptr;
+        FExtProcContext = nullptr;
+        FMTSService = FMTSTransaction = nullptr;
+        FMTSEnlisted = false;
         if (wasConnected && !FDestroyingSession && OnChange) OnChange(*this);
         return;
     }
@@ -634,11 +719,13 @@ void TOracleSession::LogOff() {
         ClearCharSetCache();
 
         const bool locked = FThreadSafe;
+        MonitorStart("Session.LogOff");
         {
             SessionCursor cursor(Cursor);
             if (locked) OCIGlobalLock().Enter();
             try {
                 if (Shared()) {
+                    FExtProcContext = nullptr;
                     FExternalLDA = nullptr;
                     FExternalSVC = nullptr;
                     envhp = nullptr;
@@ -647,6 +734,7 @@ void TOracleSession::LogOff() {
                         OCI.OCIHandleFree(secerrhp, OCI_HTYPE_ERROR);
                     }
                     errhp = secerrhp = svchp = srvhp = authp = nullptr;
+                    if (FPooling == spMTS && FMTSService) MTSRelease();
                 } else {
                     if (FCtxToLda && !FUseOCI80) {
                         OCISvcCtx* svc = static_cast<OCISvcCtx*>(svchp);
@@ -663,12 +751,18 @@ void TOracleSession::LogOff() {
                     }
                     if (ReturnCode() != 0) RaiseOracleError(this, ErrorSource(), this);
                 }
+            } catch (const std::exception& e) {
+                if (locked) OCIGlobalLock().Leave();
+                MonitorEnd(e.what());
+                throw;
             } catch (...) {
                 if (locked) OCIGlobalLock().Leave();
+                MonitorEnd("Unknown exception");
                 throw;
             }
             if (locked) OCIGlobalLock().Leave();
         }
+        MonitorEnd(std::string());
         if (!FDestroyingSession && OnChange) OnChange(*this);
     }
     if (FServerAttached) {

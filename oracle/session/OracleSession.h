@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "base/Component.h"
+#include "base/DateTime.h"
+#include "base/Set.h"
 #include "oracle/ci/OCI7.h"
 #include "oracle/ci/OracleCI.h"
 #include "oracle/session/OracleError.h"
@@ -33,9 +35,48 @@ enum TOptimizerGoalOption { ogUnchanged, ogChoose, ogFirstRows, ogAllRows, ogRul
 enum TIsolationLevelOption { ilUnchanged, ilReadCommitted, ilSerializable };
 enum TBytesPerCharacterOption { bcAutoDetect, bc1Byte, bc2Bytes, bc3Bytes, bc4Bytes };
 enum TInTransaction { itUnknown, itTrue, itFalse };
+enum TTransactionMode { tmReadOnly, tmReadWrite, tmReadCommitted, tmSerializable };
+enum TApplyAction { aaInsert, aaUpdate, aaDelete };
 
 class TOracleSessionPool;
 class TOracleQuery;
+class TOracleSession;
+
+// Answer InTransaction from the session's cache while it is known (default true).
+extern bool CacheInTransaction;
+
+// What a data set with cached updates offers its session, so the session can apply, accept
+// or discard the changes of several data sets as one unit of work.
+class TSessionDataSet {
+public:
+    virtual ~TSessionDataSet();
+    virtual TOracleSession* DataSetSession() const = 0;
+    // Its detail data sets, in order.
+    virtual std::vector<TSessionDataSet*> DetailDataSets() const = 0;
+    // Posts its cached changes of the given kinds.
+    virtual void ApplyUpdates(TSet<TApplyAction> actions) = 0;
+    // Accepts the posted changes as stored.
+    virtual void CommitUpdates() = 0;
+    // Discards the cached changes.
+    virtual void CancelUpdates() = 0;
+};
+
+// The hooks an external session monitor installs; none by default, and then nothing is
+// computed for it. monId is the session's MonID.
+class TSessionMonitor {
+public:
+    virtual ~TSessionMonitor();
+    virtual void SessionCreated(int monId, const std::string& name) = 0;
+    virtual void SessionDestroyed(int monId) = 0;
+    // parameters: alternating keys and values (MonitorParameters).
+    virtual void ActivityStart(int monId, const std::string& activity, const std::vector<std::string>& parameters) = 0;
+    // elapsedMs since the matching start; errorText is empty on success.
+    virtual void ActivityEnd(int monId, int64_t elapsedMs, const std::string& errorText) = 0;
+    virtual void Message(int monId, const std::string& text) = 0;
+};
+extern TSessionMonitor* SessionMonitor;
+// Switches reporting to the monitor off without uninstalling it (default on).
+extern bool SessionMonitorEnabled;
 
 // A component attached to a session (statement, data set, package, ...). The session calls
 // these while it logs on and off and when it is destroyed.
@@ -121,22 +162,28 @@ public:
     void SetConnected(bool v);   // true logs on, false logs off
 
     // ---- run-time properties ----
-    Lda_Def* ExternalLDA() const { return FExternalLDA; }
+    // The logon data area in use; refused unless connected through OCI7 calls.
+    Lda_Def* ExternalLDA();
     void SetExternalLDA(Lda_Def* lda);        // logs on as a shared session (null logs off)
-    void* ExternalSVC() const;                // the service context in use
+    // The handles of a session connected through OCI8 calls; refused otherwise.
+    void* ExternalSVC() const;
     void SetExternalSVC(void* svc);           // logs on as a shared session (null logs off)
-    void* ExternalENV() const { return FConnected ? envhp : nullptr; }
-    void* ExternalSRV() const { return FConnected ? srvhp : nullptr; }
-    void* ExternalAUT() const { return FConnected ? authp : nullptr; }
+    void* ExternalENV() const;
+    void* ExternalSRV() const;
+    void* ExternalAUT() const;
     const std::string& ExpirationMessage() const { return FExpirationMessage; }
     bool AutoCommit() const { return FAutoCommit; }
     // Stored; a session connected through OCI7 calls switches the client's auto-commit too
     // (statements of an OCI8 session commit by themselves).
     void SetAutoCommit(bool v);
-    bool MTSEnlisted() const { return false; }
+    bool MTSEnlisted() const { return FMTSEnlisted; }
+    void* MTSTransaction() const { return FMTSTransaction; }
     std::string LastSQL;
+    // Applied when set on a connected session (committing first) and at every logon.
     const std::string& Edition() const { return FEdition; }
+    void SetEdition(const std::string& v);
     const std::string& Workspace() const { return FWorkspace; }
+    void SetWorkspace(const std::string& v);
 
     // ---- the session's own SQL ----
     // The private statement "Query", created on first use and attached to this session.
@@ -146,6 +193,39 @@ public:
     std::string ServerVersion();
     // The audit session id of the connection, read once per logon; empty when disconnected.
     std::string AUDSID();
+    // Probes the connection with "select 'x' from dual"; a lost connection is logged off and,
+    // with reconnect, logged on again.
+    TCheckConnectionResult CheckConnection(bool reconnect);
+    // Cancels the call running on this connection; called from another thread.
+    void BreakExecution();
+    // Shares this connection with another session (its logon settings are copied).
+    void Share(TOracleSession& toSession);
+    // Code running as an external procedure inside the server: use the server's connection.
+    void ExtProcShare(void* context);
+    // Raises errorNumber with errorMessage to the server's caller of the external procedure.
+    void ExtProcRaise(int errorNumber, const std::string& errorMessage);
+    // Flushes the client's object cache (OCI8 mode only; nothing otherwise).
+    void FlushObjects();
+    // Date and number instances for object-type work (session duration).
+    OCIDate* OCIDateCreate();
+    void OCIDateFree(OCIDate* date);
+    OCINumber* OCINumberCreate();
+    void OCINumberFree(OCINumber* number);
+    double OCINumberToFloat(const OCINumber* number);
+    void OCINumberFromFloat(OCINumber* number, double value);
+    int32_t OCINumberToInt(const OCINumber* number);
+    void OCINumberFromInt(OCINumber* number, int32_t value);
+    static TDateTime OCIDateToDateTime(const OCIDate& date);
+    static OCIDate OCIDateFromDateTime(TDateTime value);
+
+    // ---- monitor link ----
+    // 0 unless a monitor is installed; then a process-wide number taken once per session.
+    int MonID();
+    // "Username", user, "Password", ..., "Database", "ConnectAs", "AUDSID", "OCIDLL".
+    std::vector<std::string> MonitorParameters();
+    void MonitorMessage(const std::string& msg);
+    // Announces the session's creation (creation true) or destruction to the monitor, once each.
+    void SendToMonitor(bool creation);
 
     // ---- connection ----
     void LogOn();    // connects; on a connected session reconnects
@@ -166,6 +246,24 @@ public:
     // in OCI7 mode, with the session lock held in OCI7 mode.
     void InternalCommit();
     void InternalRollback();
+    void Savepoint(const std::string& savepoint);
+    void RollbackToSavepoint(const std::string& savepoint);
+    void SetTransaction(TTransactionMode mode);
+    // Whether a transaction is open; cached until the next statement, commit or rollback.
+    bool InTransaction();
+    // Statements, LOB and object operations call this when they run.
+    void ResetInTransaction() { FInTransaction = itUnknown; }
+    TInTransaction CachedInTransaction() const { return FInTransaction; }
+    // Cached updates of several data sets as one unit of work: deletions (details first), then
+    // updates and insertions (masters first); a failure rolls back to "QUORVEL_APPLYPOINT".
+    void ApplyUpdates(const std::vector<TSessionDataSet*>& dataSets, bool commit);
+    void CommitUpdates(const std::vector<TSessionDataSet*>& dataSets);
+    void CancelUpdates(const std::vector<TSessionDataSet*>& dataSets);
+    // Distributed transactions of the transaction server (its support library).
+    void MTSEnlist(void* transaction);
+    void MTSDetach(void* transaction);
+    void MTSResume(void* transaction);
+    void MTSDeEnlist();
 
     // ---- errors ----
     // The Oracle error number of the last call, 0 for success.
@@ -217,7 +315,6 @@ public:
     void* SecondErrorHandle() const { return secerrhp; }
     void* ServiceContext() const { return svchp; }
     Lda_Def* LDA() { return FExternalLDA ? FExternalLDA : &FLDA; }
-    TInTransaction InTransaction = itUnknown;
 
     // Attachment lists.
     TOracleAttachmentList Queries, DataSets, Packages, Scripts, Loaders, CustomPackages, Events,
@@ -294,6 +391,29 @@ private:
     void ApplyLiveSettings();
     std::string FAUDSID;
     TOracleCriticalSection FCriticalSection;
+
+    TInTransaction FInTransaction = itUnknown;
+    std::vector<TSessionDataSet*> CollectDataSets(const std::vector<TSessionDataSet*>& dataSets);
+    // Transaction server.
+    bool FMTSEnlisted = false;
+    void* FMTSTransaction = nullptr;
+    void* FMTSService = nullptr;   // the service context obtained from the transaction server
+    void MTSGet();
+    void MTSRelease();
+    void MTSEnlistCall(void* transaction, unsigned flags);
+    // External procedure.
+    void* FExtProcContext = nullptr;
+    // Edition and workspace.
+    void ApplyEdition();
+    void ApplyWorkspace();
+    // Monitor.
+    int FMonID = 0;
+    bool FSentToMonitor = false;
+    bool FSentDestruction = false;
+    int64_t FMonActivityStartTime = 0;
+    bool MonitorActive() const;
+    void MonitorStart(const std::string& activity);
+    void MonitorEnd(const std::string& errorText);
 };
 
 // The statement with which a data set reads the application's messages for a violated constraint

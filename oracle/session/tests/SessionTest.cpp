@@ -593,7 +593,7 @@ TEST_F(SessionTest, CommitKeepsRowsAndRollbackOnDisconnectDropsThem) {
     ASSERT_EQ(RunOCI8(session, "create table t (id number primary key)"), OCI_SUCCESS);
     ASSERT_EQ(RunOCI8(session, "insert into t values (1)"), OCI_SUCCESS);
     session.Commit();
-    EXPECT_EQ(session.InTransaction, itUnknown);
+    EXPECT_EQ(session.CachedInTransaction(), itUnknown);
     ASSERT_EQ(RunOCI8(session, "insert into t values (2)"), OCI_SUCCESS);
     session.LogOff();   // rolls back the 2
 
