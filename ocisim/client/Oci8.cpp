@@ -892,7 +892,7 @@ OCISIM_EXPORT sword OCIAttrGet(const dvoid* trgthndlp, ub4 trghndltyp, dvoid* at
         break;
     }
     case OCI_DTYPE_PARAM: {
-        if (sword st; DescribedParamAttr(*static_cast<Param*>(o), attrtype, attributep, sizep, st)) return st;
+        if (sword st; DescribedParamAttr(*static_cast<Param*>(o), attrtype, attributep, sizep, st, err)) return st;
         const ColumnInfo& c = static_cast<Param*>(o)->column;
         switch (attrtype) {
         case OCI_ATTR_DATA_TYPE: return GetScalar<ub2>(attributep, sizep, DescribedType(c.DataType));

@@ -800,6 +800,8 @@ CREATE TABLE ocs_type_attrs(owner TEXT, type_name TEXT, attr_name TEXT, attr_typ
   precision INTEGER, scale INTEGER, attr_no INTEGER);
 CREATE TABLE ocs_type_methods(owner TEXT, type_name TEXT, method_name TEXT, method_no INTEGER, method_type TEXT, parameters INTEGER,
   results INTEGER, is_static TEXT);
+CREATE TABLE ocs_type_info(owner TEXT, type_name TEXT, final TEXT, coll_type TEXT, upper_bound INTEGER, elem_type_owner TEXT,
+  elem_type_name TEXT, length INTEGER, precision INTEGER, scale INTEGER);
 CREATE TABLE ocs_directories(owner TEXT, directory_name TEXT PRIMARY KEY, directory_path TEXT);
 )");
     double now = rt::Now();
@@ -922,8 +924,12 @@ const DictView kViews[] = {
                       "DATA_LEVEL:N,DATA_TYPE:V30,DEFAULTED:V1,IN_OUT:V9,DATA_LENGTH:N,DATA_PRECISION:N,DATA_SCALE:N,TYPE_OWNER:V30,TYPE_NAME:V30",
      "SELECT unit_owner, object_name, package_name, object_id, overload, argument_name, position, sequence, data_level, data_type, "
      "defaulted, in_out, data_length, data_precision, data_scale, type_owner, type_name FROM ocs_arguments", "USER_ARGUMENTS"},
-    {"ALL_TYPES", "OWNER:V30,TYPE_NAME:V30,TYPECODE:V30,ATTRIBUTES:N,METHODS:N",
-     "SELECT owner, type_name, typecode, attributes, methods FROM ocs_types", "USER_TYPES"},
+    {"ALL_TYPES", "OWNER:V30,TYPE_NAME:V30,TYPECODE:V30,ATTRIBUTES:N,METHODS:N,FINAL:V3",
+     "SELECT t.owner, t.type_name, t.typecode, t.attributes, t.methods, COALESCE((SELECT i.final FROM ocs_type_info i "
+     "WHERE i.owner = t.owner AND i.type_name = t.type_name), 'YES') FROM ocs_types t", "USER_TYPES"},
+    {"ALL_COLL_TYPES", "OWNER:V30,TYPE_NAME:V30,COLL_TYPE:V30,UPPER_BOUND:N,ELEM_TYPE_OWNER:V30,ELEM_TYPE_NAME:V30,LENGTH:N,PRECISION:N,SCALE:N",
+     "SELECT owner, type_name, coll_type, upper_bound, elem_type_owner, elem_type_name, length, precision, scale FROM ocs_type_info "
+     "WHERE coll_type IS NOT NULL", "USER_COLL_TYPES"},
     {"ALL_TYPE_ATTRS", "OWNER:V30,TYPE_NAME:V30,ATTR_NAME:V30,ATTR_TYPE_OWNER:V30,ATTR_TYPE_NAME:V30,LENGTH:N,PRECISION:N,SCALE:N,ATTR_NO:N",
      "SELECT owner, type_name, attr_name, attr_type_owner, attr_type_name, length, precision, scale, attr_no FROM ocs_type_attrs", "USER_TYPE_ATTRS"},
     {"ALL_TYPE_METHODS", "OWNER:V30,TYPE_NAME:V30,METHOD_NAME:V30,METHOD_NO:N,METHOD_TYPE:V6,PARAMETERS:N,RESULTS:N,STATIC:V3",
@@ -2263,13 +2269,21 @@ private:
     SessionImpl& s_;
 };
 
+// Databases made before the type details had their own table get it on first use.
+void EnsureTypeInfo(sqlite3* db) {
+    sqlite3_exec(db, "CREATE TABLE IF NOT EXISTS ocs_type_info(owner TEXT, type_name TEXT, final TEXT, coll_type TEXT, upper_bound INTEGER, "
+                     "elem_type_owner TEXT, elem_type_name TEXT, length INTEGER, precision INTEGER, scale INTEGER)",
+                 nullptr, nullptr, nullptr);
+}
+
 void PlRunner::DeleteDescription(const std::string& owner, const std::string& name, const std::string& type) {
     sqlite3* db = s_.db_->db_;
     Query a(db, "DELETE FROM ocs_arguments WHERE unit_owner = ? AND unit_name = ? AND unit_type = ?");
     a.Bind(1, owner).Bind(2, name).Bind(3, type).Run(db);
     if (type != "TYPE") return;
+    EnsureTypeInfo(db);
     for (const char* text : {"DELETE FROM ocs_types WHERE owner = ?1 AND type_name = ?2", "DELETE FROM ocs_type_attrs WHERE owner = ?1 AND type_name = ?2",
-                             "DELETE FROM ocs_type_methods WHERE owner = ?1 AND type_name = ?2"}) {
+                             "DELETE FROM ocs_type_methods WHERE owner = ?1 AND type_name = ?2", "DELETE FROM ocs_type_info WHERE owner = ?1 AND type_name = ?2"}) {
         Query q(db, text);
         q.Bind(1, owner).Bind(2, name).Run(db);
     }
@@ -2321,6 +2335,19 @@ void PlRunner::WriteDescription(const StoredUnit& u, int64_t objectId) {
         mt.Bind(1, u.owner).Bind(2, u.name).Bind(3, m.name).Bind(4, ++no).Bind(5, m.methodType).Bind(6, int64_t(m.parameters))
             .Bind(7, int64_t(m.results)).Bind(8, std::string(m.isStatic ? "YES" : "NO")).Run(db);
     }
+    // FINAL, and a collection's kind, bound and element (ALL_COLL_TYPES)
+    Query ti(db, "INSERT INTO ocs_type_info VALUES (?,?,?,?,?,?,?,?,?,?)");
+    ti.Bind(1, u.owner).Bind(2, u.name).Bind(3, std::string(u.final ? "YES" : "NO"));
+    auto optText = [&](int i, const std::string& v) { if (v.empty()) ti.BindNull(i); else ti.Bind(i, v); };
+    auto optNum = [&](int i, int v, bool have) { if (have) ti.Bind(i, int64_t(v)); else ti.BindNull(i); };
+    optText(4, u.collType);
+    optNum(5, u.upperBound, !u.collType.empty() && u.collType != "TABLE");
+    optText(6, u.element.typeOwner);
+    optText(7, u.element.typeName);
+    optNum(8, u.element.length, u.element.length != 0);
+    optNum(9, u.element.precision, u.element.precision != 0);
+    optNum(10, u.element.scale, u.element.precision != 0);
+    ti.Run(db);
 }
 
 void PlRunner::WriteErrors(const std::string& owner, const std::string& name, const std::string& type,

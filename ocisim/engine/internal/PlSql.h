@@ -35,6 +35,11 @@ struct StoredUnit {
     std::vector<Attribute> attributes;
     struct Method { std::string name, methodType; int parameters = 0, results = 0; bool isStatic = false; };
     std::vector<Method> methods;
+    bool final = true;                           // object types: FINAL / NOT FINAL
+    // collection types: ALL_COLL_TYPES (collType "VARYING ARRAY" or "TABLE"; the element as an attribute)
+    std::string collType;
+    int upperBound = 0;
+    Attribute element;
 };
 
 // What the SQL side offers the interpreter, for one call on one session.

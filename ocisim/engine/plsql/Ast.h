@@ -193,6 +193,8 @@ struct Unit {
     bool isObjectType = false;                      // CREATE TYPE ... AS OBJECT
     std::string collectionKind;                     // "TABLE" / "VARRAY" for collection types
     TypeP elem;
+    int limit = 0;                                  // VARRAY(limit)
+    bool notFinal = false;                          // NOT FINAL
 };
 
 // Parses an anonymous block (BEGIN/DECLARE/<<label>>) or CALL statement.

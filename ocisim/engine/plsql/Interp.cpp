@@ -2978,6 +2978,17 @@ struct Interp::Impl {
         }
         if (u.kind == "TYPE") {
             su.typecode = u.isObjectType ? "OBJECT" : "COLLECTION";
+            su.final = !u.notFinal;
+            if (!u.isObjectType && u.elem) {
+                su.collType = u.collectionKind == "VARRAY" ? "VARYING ARRAY" : "TABLE";
+                su.upperBound = u.limit;
+                std::string dt;
+                DataTypeOf(u.elem.get(), dt, su.element.typeOwner, su.element.typeName, su.element.length, su.element.precision,
+                           su.element.scale);
+                if (su.element.typeName.empty()) su.element.typeName = dt;
+            }
+            std::map<std::string, int> methodCount, methodSeen;
+            for (const auto& m : u.methods) ++methodCount[m->name];
             for (const auto& d : u.decls) {
                 eng::StoredUnit::Attribute a;
                 a.name = d->name;
@@ -2995,8 +3006,16 @@ struct Interp::Impl {
                 mm.isStatic = m->isStatic;
                 su.methods.push_back(mm);
                 seq = 0;
-                add(*m, m->name, su.name, "");
+                // overloaded methods are told apart by OVERLOAD, numbered in the order the type lists them
+                add(*m, m->name, su.name, methodCount[m->name] > 1 ? std::to_string(++methodSeen[m->name]) : "");
             }
+            // the type itself is not stored yet while it is described: its own name is the object type
+            for (auto& a : su.arguments)
+                if (a.typeName.empty() && (a.dataType == su.name || a.dataType == su.owner + "." + su.name)) {
+                    a.dataType = "OBJECT";
+                    a.typeOwner = su.owner;
+                    a.typeName = su.name;
+                }
         }
     }
 

@@ -2,6 +2,7 @@
 // CREATE PROCEDURE / FUNCTION / PACKAGE [BODY] / TRIGGER / TYPE [BODY].
 #include "ocisim/engine/plsql/Ast.h"
 
+#include <algorithm>
 #include <cctype>
 #include <atomic>
 #include <cstdlib>
@@ -1149,7 +1150,7 @@ public:
             else if (Accept("VARRAY") || (Accept("VARYING") && Accept("ARRAY"))) {
                 u->collectionKind = "VARRAY";
                 Expect("(");
-                if (Cur().kind == T::Number) ++p_;
+                if (Cur().kind == T::Number) { u->limit = static_cast<int>(std::min(std::strtod(Cur().text.c_str(), nullptr), 2147483647.0)); ++p_; }
                 Expect(")");
                 Expect("OF");
                 u->elem = Type();
@@ -1177,7 +1178,10 @@ public:
                     }
                 } while (Accept(","));
                 Expect(")");
-                while (At("NOT") || At("FINAL") || At("INSTANTIABLE")) ++p_;
+                while (At("NOT") || At("FINAL") || At("INSTANTIABLE")) {
+                    if (At("NOT") && Peek().Is("FINAL")) u->notFinal = true;
+                    ++p_;
+                }
             }
         } else if (kind == "TYPE BODY") {
             if (!Accept("IS") && !Accept("AS")) Syntax(Cur(), "is as");
