@@ -230,6 +230,7 @@ public:
     }
     template <class T>
     void SetComplexVariable(const std::string& name, T* object) { FVariables->SetComplexVariable(name, object); }
+    void SetComplexVariable(const std::string& name, std::nullptr_t) { FVariables->SetComplexVariable(name, nullptr); }
     void* GetComplexVariable(const std::string& name) const { return FVariables->GetComplexVariable(name); }
     int VariableCount() const { return FVariables->VariableCount(); }
     std::string VariableName(int index) const { return FVariables->VariableName(index); }

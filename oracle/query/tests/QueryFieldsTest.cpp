@@ -417,4 +417,14 @@ TEST_P(QueryFieldsTest, TimestampsGoInAndOutThroughDescriptors) {
                      ComposeDateTime(EncodeDate(2020, 1, 2), EncodeTime(3, 4, 5, 0)).Value);
 }
 
+// A complex variable is cleared with a plain nullptr, as with a typed null pointer.
+TEST(QueryComplexVariables, NullptrClearsTheObject) {
+    TOracleQuery q, cursor;
+    q.DeclareVariable("c", otCursor);
+    q.SetComplexVariable("c", &cursor);
+    EXPECT_EQ(q.GetComplexVariable("c"), static_cast<void*>(&cursor));
+    q.SetComplexVariable("c", nullptr);
+    EXPECT_EQ(q.GetComplexVariable("c"), nullptr);
+}
+
 } // namespace
