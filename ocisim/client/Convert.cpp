@@ -55,7 +55,12 @@ bool StartsWithCI(const std::string& s, size_t i, const char* w) {
 const char* IconvName(Charset c) {
     switch (c) {
     case Charset::Utf8: return "UTF-8";
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    case Charset::Utf16: return "UTF-16BE";
+#else
     case Charset::Utf16: return "UTF-16LE";
+#endif
+    case Charset::Utf16BE: return "UTF-16BE";
     case Charset::Ascii: return "ASCII";
     case Charset::Cp1252: return "CP1252";
     case Charset::Cp1251: return "CP1251";
@@ -345,9 +350,9 @@ std::string FormatDate(const unsigned char* t, const std::string& f) {
 
 std::string Recode(const char* p, size_t n, Charset from, Charset to, bool* lossy) {
     if (lossy) *lossy = false;
-    if (from == to || (from != Charset::Utf16 && to != Charset::Utf16 && AllAscii(p, n))) return std::string(p, n);
+    if (from == to || (!IsUtf16(from) && !IsUtf16(to) && AllAscii(p, n))) return std::string(p, n);
     std::string target = IconvName(to);
-    if (to != Charset::Utf8 && to != Charset::Utf16) target += "//TRANSLIT";
+    if (to != Charset::Utf8 && !IsUtf16(to)) target += "//TRANSLIT";
     iconv_t cd = iconv_open(target.c_str(), IconvName(from));
     if (cd == (iconv_t)-1) return std::string(p, n);
     std::string out;
@@ -370,9 +375,10 @@ std::string Recode(const char* p, size_t n, Charset from, Charset to, bool* loss
         if (lossy) *lossy = true;
         ++in;
         --inLeft;
-        if (to == Charset::Utf16) {
+        if (IsUtf16(to)) {
             if (outLeft < 2) continue;
-            *o++ = '?'; *o++ = 0; outLeft -= 2;
+            std::string q = Recode("?", 1, Charset::Utf8, to);
+            *o++ = q[0]; *o++ = q[1]; outLeft -= 2;
         } else if (outLeft > 0) {
             *o++ = '?'; --outLeft;
         }
@@ -433,7 +439,7 @@ int BindValue(const Bind& b, ub4 iter, const Env& env, ValueRef& out, std::strin
                              : (b.charsetForm == SQLCS_NCHAR ? env.ncharset : env.charset);
     auto text = [&](const char* s, size_t n) {
         if (n == 0) { out = ValueRef::MakeNull(); return 0; }   // a zero-length string is NULL
-        if (cs == Charset::Utf8 || (cs != Charset::Utf16 && AllAscii(s, n))) { out = ValueRef::MakeText({s, n}); return 0; }
+        if (cs == Charset::Utf8 || (!IsUtf16(cs) && AllAscii(s, n))) { out = ValueRef::MakeText({s, n}); return 0; }
         scratch = Recode(s, n, cs, Charset::Utf8);
         out = ValueRef::MakeText(scratch);
         return 0;
@@ -445,7 +451,7 @@ int BindValue(const Bind& b, ub4 iter, const Env& env, ValueRef& out, std::strin
     case SQLT_STR: {
         size_t n = 0;
         size_t cap = size_t(b.valueSize);
-        if (cs == Charset::Utf16) { while (n + 1 < cap && (p[n] || p[n + 1])) n += 2; }
+        if (IsUtf16(cs)) { while (n + 1 < cap && (p[n] || p[n + 1])) n += 2; }
         else while (n < cap && p[n]) ++n;
         return text(p, n);
     }
@@ -566,7 +572,7 @@ int DefineValue(const Define& d, ub4 row, const ValueRef& v, const ColumnInfo& c
     size_t cap = size_t(std::max<sb4>(0, d.valueSize));
     auto finish = [&](size_t fullLen, size_t stored, int code) {
         if (indp) Put<sb2>(indp, code == 1406 ? sb2(fullLen > 32767 ? -2 : sb2(fullLen)) : sb2(0));
-        if (rlenp) Put<ub2>(rlenp, ub2(std::min<size_t>(code == 1406 ? fullLen : stored, 65535)));
+        if (rlenp) Put<ub2>(rlenp, ub2(std::min<size_t>(code == 1406 && !d.oci7 ? fullLen : stored, 65535)));
         if (rcodep) Put<ub2>(rcodep, ub2(code));
         return code;
     };
@@ -584,16 +590,16 @@ int DefineValue(const Define& d, ub4 row, const ValueRef& v, const ColumnInfo& c
     size_t n = 0;
     auto textOut = [&](int prefix, bool terminate, bool pad) -> int {
         if (!ValueToText(v, col, dateFormat, tmp, p, n, errText)) return finish(0, 0, 932);
-        if (cs == Charset::Utf16 || (cs != Charset::Utf8 && !AllAscii(p, n))) {
+        if (IsUtf16(cs) || (cs != Charset::Utf8 && !AllAscii(p, n))) {
             rec = Recode(p, n, Charset::Utf8, cs);
             p = rec.data();
             n = rec.size();
         }
         size_t room = cap > size_t(prefix) ? cap - size_t(prefix) : 0;
-        size_t term = terminate ? (cs == Charset::Utf16 ? 2 : 1) : 0;
+        size_t term = terminate ? (IsUtf16(cs) ? 2 : 1) : 0;
         size_t fit = room >= term ? room - term : 0;
         size_t stored = std::min(n, fit);
-        if (cs == Charset::Utf16) stored &= ~size_t(1);
+        if (IsUtf16(cs)) stored &= ~size_t(1);
         std::memcpy(buf + prefix, p, stored);
         if (terminate && room >= term) std::memset(buf + prefix + stored, 0, term);
         if (pad && stored < room) std::memset(buf + prefix + stored, ' ', room - stored);

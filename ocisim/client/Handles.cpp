@@ -63,7 +63,8 @@ Object* Lookup(const void* p, ub4 type) {
 Charset CharsetFromId(ub2 id, Charset fallback) {
     switch (id) {
     case 871: case 873: case 870: return Charset::Utf8;
-    case 1000: case 2000: return Charset::Utf16;
+    case 1000: return Charset::Utf16;
+    case 2000: return Charset::Utf16BE;
     case 1: return Charset::Ascii;
     case 178: return Charset::Cp1252;
     case 171: return Charset::Cp1251;
@@ -76,6 +77,7 @@ ub2 CharsetIdOf(Charset c) {
     switch (c) {
     case Charset::Utf8: return 873;
     case Charset::Utf16: return 1000;
+    case Charset::Utf16BE: return 2000;
     case Charset::Ascii: return 1;
     case Charset::Cp1252: return 178;
     case Charset::Cp1251: return 171;

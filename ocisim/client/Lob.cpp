@@ -65,7 +65,7 @@ Charset TextCharset(const Lob* l, ub2 csid, ub1 csfrm, const Env& env) {
     bool national = csfrm == SQLCS_NCHAR || (csfrm == 0 && l->csform == SQLCS_NCHAR);
     return national ? env.ncharset : env.charset;
 }
-size_t FixedWidth(Charset c) { return c == Charset::Utf8 ? 0 : c == Charset::Utf16 ? 2 : 1; }
+size_t FixedWidth(Charset c) { return c == Charset::Utf8 ? 0 : IsUtf16(c) ? 2 : 1; }
 
 // The session a call runs on, serialised like the statement calls in a threaded environment.
 struct CallOn {

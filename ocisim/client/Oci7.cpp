@@ -6,6 +6,7 @@
 #include "ocisim/client/internal/Internal.h"
 
 #include <cstring>
+#include <deque>
 
 #define OCISIM_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -39,6 +40,9 @@ struct Cursor7 {
     int deferredError = 0;
     std::string deferredText;
     ub2 deferredOffset = 0;
+    // cursor variables bound with type 102: the statement handle of each bound cursor data
+    // area, where the block's OPEN ... FOR leaves its result (a deque never moves its elements)
+    std::deque<void*> cursorBinds;
 };
 
 std::mutex& Mutex7() { static std::mutex m; return m; }
@@ -55,6 +59,11 @@ Lda7* FindLda(const void* p) {
 bool LdaAlive(const Lda7* l) {  // with Mutex7 held
     for (auto& [k, v] : Ldas()) if (v.get() == l) return true;
     return false;
+}
+
+bool FindLdaAlive(const Lda7* l) {
+    std::lock_guard<std::mutex> g(Mutex7());
+    return LdaAlive(l);
 }
 
 Cursor7* FindCursor(const void* p) {
@@ -160,6 +169,29 @@ void DropCursorsOf(Lda7* l) {
 
 } // namespace
 
+namespace {
+// A cursor data area at `cursor` on logon l (one that was open there before is closed).
+Cursor7* NewCursor(Cda_Def* cursor, Lda7* l) {
+    auto c = std::make_unique<Cursor7>();
+    c->lda = l;
+    OCIHandleAlloc(l->env, reinterpret_cast<void**>(&c->stmt), OCI_HTYPE_STMT, 0, nullptr);
+    OCIHandleAlloc(l->env, reinterpret_cast<void**>(&c->err), OCI_HTYPE_ERROR, 0, nullptr);
+    std::unique_ptr<Cursor7> old;
+    Cursor7* made = c.get();
+    {
+        std::lock_guard<std::mutex> g(Mutex7());
+        auto& slot = Cursors()[cursor];
+        old = std::move(slot);
+        slot = std::move(c);
+    }
+    if (old && old->lda && FindLdaAlive(old->lda)) {
+        OCIHandleFree(old->stmt, OCI_HTYPE_STMT);
+        OCIHandleFree(old->err, OCI_HTYPE_ERROR);
+    }
+    return made;
+}
+} // namespace
+
 OCISIM_EXPORT sword opinit(ub4 mode) {
     ProcessMode() = mode ? OCI_THREADED : 0;
     return 0;
@@ -199,12 +231,7 @@ OCISIM_EXPORT sword oopen(Cda_Def* cursor, Lda_Def* lda, OraText* dbn, sword dbn
     Lda7* l = FindLda(lda);
     std::memset(cursor, 0, sizeof *cursor);
     if (!l || !SessionOf(l->svc)) return Finish(cursor, 1012, fcOpen, OraMessage(1012));
-    auto c = std::make_unique<Cursor7>();
-    c->lda = l;
-    OCIHandleAlloc(l->env, reinterpret_cast<void**>(&c->stmt), OCI_HTYPE_STMT, 0, nullptr);
-    OCIHandleAlloc(l->env, reinterpret_cast<void**>(&c->err), OCI_HTYPE_ERROR, 0, nullptr);
-    std::lock_guard<std::mutex> g(Mutex7());
-    Cursors()[cursor] = std::move(c);
+    NewCursor(cursor, l);
     return Finish(cursor, 0, fcOpen);
 }
 
@@ -273,6 +300,22 @@ OCISIM_EXPORT sword obndra(Cda_Def* cursor, OraText* sqlvar, sword sqlvl, ub1* p
     if (!c) return rc;
     std::string name = Arg(sqlvar, sqlvl);
     OCIBind* b = nullptr;
+    if (ftype == SQLT_CUR) {
+        // a cursor variable: progv is a cursor data area, which the block's OPEN ... FOR opens
+        // (it need not have been opened with oopen)
+        if (!progv || progv == reinterpret_cast<ub1*>(cursor)) return Finish(cursor, 1001, fcBind, "ORA-01001: invalid cursor");
+        Cda_Def* area = reinterpret_cast<Cda_Def*>(progv);
+        Cursor7* target = FindCursor(area);
+        if (!target || target->lda != c->lda) {
+            std::memset(area, 0, sizeof *area);
+            target = NewCursor(area, c->lda);
+        }
+        c->cursorBinds.push_back(target->stmt);
+        sword st = OCIBindByName(reinterpret_cast<OCIStmt*>(c->stmt), &b, reinterpret_cast<OCIError*>(c->err),
+                                 reinterpret_cast<const OraText*>(name.data()), sb4(name.size()), &c->cursorBinds.back(),
+                                 sb4(sizeof(void*)), SQLT_RSET, nullptr, nullptr, nullptr, 0, nullptr, 0);
+        return Finish(cursor, Code(st, c->err, cursor), fcBind);
+    }
     sword st = OCIBindByName(reinterpret_cast<OCIStmt*>(c->stmt), &b, reinterpret_cast<OCIError*>(c->err),
                              reinterpret_cast<const OraText*>(name.data()), sb4(name.size()), progv, progvl, ub2(ftype), indp,
                              alen, arcode, maxsiz, maxsiz ? cursiz : nullptr, 0);
@@ -288,6 +331,8 @@ OCISIM_EXPORT sword odefin(Cda_Def* cursor, sword pos, ub1* buf, sword bufl, swo
     OCIDefine* d = nullptr;
     sword st = OCIDefineByPos(reinterpret_cast<OCIStmt*>(c->stmt), &d, reinterpret_cast<OCIError*>(c->err), ub4(pos < 0 ? 0 : pos),
                               buf, bufl, ub2(ftype), indp, rlen, rcode, 0);
+    // OCI7 reports the length of what was placed in the buffer, after any truncation
+    if (st == OCI_SUCCESS) reinterpret_cast<Define*>(d)->oci7 = true;
     return Finish(cursor, Code(st, c->err, cursor), fcDefine);
 }
 

@@ -236,12 +236,13 @@ sword NotLoggedOn(Error* err) { return Fail(err, 3114, OraMessage(3114)); }
 sword EnsurePrepared(Stmt* s, SvcCtx* svc, Error* err) {
     Session* session = LiveSession(svc);
     if (!session) return NotLoggedOn(err);
-    if (s->stmt && s->session == svc->session) return OCI_SUCCESS;
+    if (s->stmt && s->session == svc->session && s->engine == session) return OCI_SUCCESS;
     CloseResult(s);
     s->stmt.reset();
     try {
         s->stmt = session->Prepare(s->sql);
         s->session = svc->session;
+        s->engine = session;
         s->svc = svc;
         s->stype = s->stmt->Type();
         s->parseErrorOffset = 0;
@@ -257,6 +258,24 @@ void BuildParams(Stmt* s) {
     s->params.clear();
 }
 
+// Makes a statement handle the client allocated fetch from an open engine cursor (a REF CURSOR
+// a block opened, or a CURSOR(...) column of a row) of the session of `from`.
+void AdoptCursor(Stmt* target, std::unique_ptr<Statement> cur, Stmt* from) {
+    CloseResult(target);
+    target->stmt = std::move(cur);
+    target->session = from->session;
+    target->engine = from->engine;
+    target->svc = from->svc;
+    target->stype = StatementType::Select;
+    target->executed = true;
+    target->resultOpen = true;
+    target->endOfData = false;
+    target->rowCount = 0;
+    target->rowsFetched = 0;
+    target->position = 0;
+    BuildParams(target);
+}
+
 sword WriteOutValues(Stmt* s, ub4 iter, Error* err) {
     const auto& names = s->stmt->BindNames();
     for (size_t slot = 0; slot < names.size(); ++slot) {
@@ -269,18 +288,7 @@ sword WriteOutValues(Stmt* s, ub4 iter, Error* err) {
             try { cur = s->stmt->TakeCursor(slot); } catch (...) {}
             if (cur && b->valuep) {
                 Stmt* target = CheckStmt(*static_cast<void**>(b->valuep));
-                if (target) {
-                    CloseResult(target);
-                    target->stmt = std::move(cur);
-                    target->session = s->session;
-                    target->svc = s->svc;
-                    target->stype = StatementType::Select;
-                    target->executed = true;
-                    target->resultOpen = true;
-                    target->endOfData = false;
-                    target->rowCount = 0;
-                    BuildParams(target);
-                }
+                if (target) AdoptCursor(target, std::move(cur), s);
             }
             continue;
         }
@@ -450,6 +458,27 @@ int DeliverRow(Stmt* s, ub4 row, const Value* stored, Error* err, bool& truncate
             } while (done < total);
             continue;
         }
+        if (cols[c].DataType == OraType::Cursor || d->dty == SQLT_RSET) {
+            // a CURSOR(...) column goes into the statement handle the define's buffer holds
+            if (cols[c].DataType != OraType::Cursor || d->dty != SQLT_RSET) {
+                Fail(err, 932, "ORA-00932: inconsistent datatypes");
+                return 932;
+            }
+            if (stored) { Fail(err, 3001, OraMessage(3001)); return 3001; }
+            ub4 skip = d->valueSkip ? d->valueSkip : ub4(d->valueSize);
+            char* slot = static_cast<char*>(d->valuep) + size_t(row) * skip;
+            void* handle = nullptr;
+            std::memcpy(&handle, slot, sizeof handle);
+            Stmt* target = CheckStmt(handle);
+            if (!target || target == s) { Fail(err, 1001, "ORA-01001: invalid cursor"); return 1001; }
+            std::unique_ptr<Statement> cur = s->stmt->ColumnCursor(c);
+            if (!cur) { Fail(err, 1001, "ORA-01001: invalid cursor"); return 1001; }
+            AdoptCursor(target, std::move(cur), s);
+            if (d->indp) *reinterpret_cast<sb2*>(static_cast<char*>(d->indp) + size_t(row) * d->indSkip) = 0;
+            if (d->rlenp) *reinterpret_cast<ub2*>(reinterpret_cast<char*>(d->rlenp) + size_t(row) * d->rlenSkip) = ub2(sizeof(void*));
+            if (d->rcodep) *reinterpret_cast<ub2*>(reinterpret_cast<char*>(d->rcodep) + size_t(row) * d->rcodeSkip) = 0;
+            continue;
+        }
         std::string errText;
         int rc = IsLobType(d->dty) ? DeliverLob(*d, row, v, cols[c], stored ? LobLocation{} : s->stmt->ColumnLobLocation(c), errText)
                                    : DefineValue(*d, row, v, cols[c], *s->env, s->session->dateFormat, errText);
@@ -469,10 +498,15 @@ sword FetchRows(Stmt* s, Error* err, ub4 nrows, ub2 orientation, sb4 offset) {
     if (!s->stmt || !s->executed) return Fail(err, 24338, OraMessage(24338));
     if (s->stype != StatementType::Select && !s->resultOpen) return Fail(err, 24374, OraMessage(24374));
     if (!s->resultOpen) return Fail(err, 1002, OraMessage(1002));
+    // the session the result belongs to may have ended, or its handles been freed
+    if (!s->session || !IsLive(s->session) || !s->session->session || s->session->session.get() != s->engine) {
+        CloseResult(s);
+        return NotLoggedOn(err);
+    }
     if (sword r = CheckDefines(s, err); r != OCI_SUCCESS) return r;
-    Server* srv = s->svc ? s->svc->server : nullptr;
+    Server* srv = s->svc && IsLive(s->svc) && s->svc->server && IsLive(s->svc->server) ? s->svc->server : nullptr;
     SessionLock lock(s->session, s->env);
-    Running running(srv && IsLive(srv) ? srv : nullptr, s->session ? s->session->session.get() : nullptr);
+    Running running(srv, s->session->session.get());
     bool truncated = false;
     ub4 got = 0;
     try {

@@ -1734,6 +1734,73 @@ int FixedText(double d, int scale, char* out) {
     return p;
 }
 
+// The rows of a nested CURSOR(...) column, read when the client took the cursor: a query that
+// is open, whose rows need no further work from the engine.
+class RowsStatement final : public Statement {
+public:
+    RowsStatement(std::vector<ColumnInfo> cols, std::vector<std::vector<Value>> rows)
+        : cols_(std::move(cols)), rows_(std::move(rows)) {}
+    StatementType Type() const override { return StatementType::Select; }
+    uint16_t SqlFunctionCode() const override { return 4; }
+    const std::vector<Placeholder>& Placeholders() const override { return none_; }
+    const std::vector<std::string>& BindNames() const override { return names_; }
+    const std::vector<ColumnInfo>& Columns() const override { return cols_; }
+    void Execute(const BindValues&) override { Fail(1001, "invalid cursor"); }
+    bool Fetch() override {
+        if (!open_) Fail(1001, "invalid cursor");
+        if (next_ >= rows_.size()) { open_ = false; rows_.clear(); return false; }
+        ++next_;
+        return true;
+    }
+    ValueRef Column(size_t index) const override {
+        if (!open_ || next_ == 0 || next_ > rows_.size() || index >= rows_[next_ - 1].size()) return {};
+        return rows_[next_ - 1][index].Ref();
+    }
+    void CloseResult() override { open_ = false; rows_.clear(); }
+    uint64_t RowsProcessed() const override { return next_; }
+    std::string LastRowId() const override { return {}; }
+    const std::vector<Value>& OutValues(size_t) const override { static const std::vector<Value> none; return none; }
+    std::unique_ptr<Statement> TakeCursor(size_t) override { return nullptr; }
+    bool CompiledWithErrors() const override { return false; }
+
+private:
+    std::vector<ColumnInfo> cols_;
+    std::vector<std::vector<Value>> rows_;
+    std::vector<Placeholder> none_;
+    std::vector<std::string> names_;
+    size_t next_ = 0;
+    bool open_ = true;
+};
+
+// The values ora_pack put into a CURSOR(...) column, bound to parameters of the nested query.
+bool BindPacked(sqlite3_stmt* st, int idx, const std::string& packed, size_t which) {
+    size_t p = 1;
+    for (size_t k = 0; p < packed.size(); ++k) {
+        int t = static_cast<unsigned char>(packed[p++]);
+        size_t len = 0;
+        if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) len = 8;
+        else if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
+            uint32_t n = 0;
+            if (p + sizeof n > packed.size()) return false;
+            std::memcpy(&n, packed.data() + p, sizeof n);
+            p += sizeof n;
+            len = n;
+        }
+        if (p + len > packed.size()) return false;
+        if (k == which) {
+            const char* d = packed.data() + p;
+            if (t == SQLITE_INTEGER) { int64_t v; std::memcpy(&v, d, 8); sqlite3_bind_int64(st, idx, v); }
+            else if (t == SQLITE_FLOAT) { double v; std::memcpy(&v, d, 8); sqlite3_bind_double(st, idx, v); }
+            else if (t == SQLITE_TEXT) sqlite3_bind_text(st, idx, d, static_cast<int>(len), SQLITE_TRANSIENT);
+            else if (t == SQLITE_BLOB) sqlite3_bind_blob(st, idx, d, static_cast<int>(len), SQLITE_TRANSIENT);
+            else sqlite3_bind_null(st, idx);
+            return true;
+        }
+        p += len;
+    }
+    return false;
+}
+
 class StatementImpl final : public Statement {
 public:
     StatementImpl(SessionImpl& s, std::string text) : s_(s), db_(s.db_), text_(std::move(text)) {}
@@ -1783,6 +1850,7 @@ public:
         if (slot < outLoc_.size() && row < outLoc_[slot].size()) return outLoc_[slot][row];
         return {};
     }
+    std::unique_ptr<Statement> ColumnCursor(size_t index) override;
 
     void PrepareText();
 
@@ -1803,6 +1871,7 @@ private:
     int64_t lastRowNumber_ = 0, lastTable_ = 0;
     bool compiledWithErrors_ = false;
     std::vector<std::unique_ptr<Statement>> cursors_;   // REF CURSORs a block opened into bind slots
+    std::vector<std::vector<Value>> cursorBinds_;        // the bind values CURSOR(...) columns' queries take
     uint64_t trigVersion_ = 0;                           // catalog version trigMask_ was found for
     int trigMask_ = 0;                                   // statement triggers: 1 BEFORE, 2 AFTER
     std::vector<std::vector<Value>> out_;
@@ -2040,6 +2109,9 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
     outLoc_.assign(out_.size(), {});
     if (ast_->kind == sql::Statement::Select) {
         BindAll(st, tr_.bindOfParam, binds);
+        cursorBinds_.clear();
+        if (!tr_.cursors.empty())   // kept for the nested queries, run after this call
+            for (const auto& sl : binds.slots) cursorBinds_.push_back(sl.values.empty() ? std::vector<Value>{} : std::vector<Value>{Value::From(sl.values[0])});
         if (tr_.forUpdate) {
             // every row of the result is locked before the first one is returned
             db.EnsureTx();
@@ -2055,6 +2127,17 @@ void StatementImpl::ExecuteSql(const BindValues& binds) {
         open_ = true;
         db.rownums_ = nullptr;
         return;
+    }
+    for (const auto& [param, type] : tr_.bindTargets) {
+        // the external type of a bind must convert to its column's type
+        int slot = param < static_cast<int>(tr_.bindOfParam.size()) ? tr_.bindOfParam[static_cast<size_t>(param)] : -1;
+        if (slot < 0 || static_cast<size_t>(slot) >= binds.slots.size() || binds.slots[slot].values.empty()) continue;
+        const auto& sl = binds.slots[slot];
+        ValueRef::Kind k = sl.values[0].kind;
+        bool number = type == OraType::Number || type == OraType::BinaryFloat || type == OraType::BinaryDouble;
+        if (number && k == ValueRef::Date) Fail(932, "inconsistent datatypes: expected NUMBER got DATE");
+        if (type == OraType::Date && sl.declaredType == OraType::Number && k != ValueRef::Null)
+            Fail(932, "inconsistent datatypes: expected DATE got NUMBER");
     }
     db.EnsureTx();
     // rows another transaction holds are waited for before the statement changes anything
@@ -2212,6 +2295,74 @@ bool StatementImpl::Fetch() {
     }
     ++rows_;
     return true;
+}
+
+std::unique_ptr<Statement> StatementImpl::ColumnCursor(size_t index) {
+    const Translated::NestedCursor* nc = nullptr;
+    for (const auto& c : tr_.cursors) if (c.column == index) nc = &c;
+    if (!nc || !open_ || index >= row_.size()) return nullptr;
+    std::string packed = row_[index].kind == ValueRef::Bytes ? std::string(row_[index].p, row_[index].n) : std::string("P");
+    DatabaseImpl& db = *s_.db_;
+    DbLock lock(db);
+    if (s_.killed_) Fail(28, "your session has been killed");
+    SessionImpl* prev = db.current_;
+    db.current_ = &s_;
+    db.stmtTime_ = startTime_;
+    std::vector<int64_t> nums(1, 0);
+    db.rownums_ = &nums;
+    struct Restore { DatabaseImpl& db; SessionImpl* prev; ~Restore() { db.current_ = prev; db.rownums_ = nullptr; } } restore{db, prev};
+    Stmt q;
+    if (sqlite3_prepare_v2(db.db_, nc->sql.c_str(), static_cast<int>(nc->sql.size()), &q.s, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(db.db_);
+        throw EngineError(600, sql::OraMessage(600, "internal error code, arguments: [ocisim], [" + msg + "], [" + nc->sql + "]"));
+    }
+    for (size_t k = 0; k < nc->bindOfParam.size(); ++k) {
+        int slot = nc->bindOfParam[k];
+        int idx = static_cast<int>(k + 1);
+        if (slot <= -2) {
+            if (!BindPacked(q.s, idx, packed, static_cast<size_t>(-2 - slot))) sqlite3_bind_null(q.s, idx);
+            continue;
+        }
+        if (slot < 0 || static_cast<size_t>(slot) >= cursorBinds_.size() || cursorBinds_[slot].empty()) Fail(1008, "not all variables bound");
+        const ValueRef v = cursorBinds_[slot][0].Ref();
+        switch (v.kind) {
+        case ValueRef::Null: sqlite3_bind_null(q.s, idx); break;
+        case ValueRef::Integer: sqlite3_bind_int64(q.s, idx, v.i); break;
+        case ValueRef::Double: sqlite3_bind_double(q.s, idx, v.d); break;
+        case ValueRef::Date: sqlite3_bind_double(q.s, idx, v.d != 0 ? v.d : rt::JulianFrom7(v.date)); break;
+        case ValueRef::Bytes: sqlite3_bind_blob(q.s, idx, v.p, static_cast<int>(v.n), SQLITE_TRANSIENT); break;
+        case ValueRef::Text: case ValueRef::Decimal:
+            if (v.n == 0) sqlite3_bind_null(q.s, idx);
+            else if (v.kind == ValueRef::Text) sqlite3_bind_text(q.s, idx, v.p, static_cast<int>(v.n), SQLITE_TRANSIENT);
+            else {
+                double d;
+                if (!rt::ParseNumber(std::string(v.p, v.n), d)) Fail(1722, "invalid number");
+                sqlite3_bind_double(q.s, idx, d);
+            }
+            break;
+        }
+    }
+    std::vector<std::vector<Value>> rows;
+    int rc;
+    while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
+        std::vector<Value> row;
+        for (size_t c = 0; c < nc->columns.size(); ++c) {
+            Value v = ToValue(q.s, static_cast<int>(c), nc->columns[c]);
+            if (v.kind == ValueRef::Double && nc->columns[c].DataType == OraType::Number) {
+                // exact decimal text for NUMBER, as a fetch of the outer query gives it
+                char b[40];
+                int scale = nc->columns[c].Scale;
+                int len = scale > 0 && scale <= 9 ? FixedText(v.d, scale, b) : -1;
+                if (len < 0) len = std::snprintf(b, sizeof b, "%.15G", v.d);
+                v.kind = ValueRef::Decimal;
+                v.bytes.assign(b, static_cast<size_t>(len));
+            }
+            row.push_back(std::move(v));
+        }
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) RaiseStep(rc);
+    return std::make_unique<RowsStatement>(nc->columns, std::move(rows));
 }
 
 // ======================================================================== PL/SQL glue

@@ -1,5 +1,5 @@
 #pragma once
-// Recent additions (no signature changed): Session::NlsDateFormat, Database::SetAccountStatus,
+// Recent additions (no signature changed): Statement::ColumnCursor, Session::NlsDateFormat, Database::SetAccountStatus,
 // Database::Open(directory, DatabaseSettings), fetched NUMBER values with a fraction as Decimal.
 // The stand-in server: an Oracle-compatible database engine that keeps its data in SQLite files.
 // This header is the only door between the exported OCI entry points (ocisim/client) and the
@@ -176,6 +176,9 @@ public:
     virtual LobLocation ColumnLobLocation(size_t index) const { (void)index; return {}; }
     // Where RETURNING value `row` of bind slot `slot` lives (invalid when it is no LOB column).
     virtual LobLocation OutLobLocation(size_t slot, size_t row) const { (void)slot; (void)row; return {}; }
+    // The nested cursor of a CURSOR(...) column (type Cursor) of the current row, opened on that
+    // row's values with every row read; null for other columns.
+    virtual std::unique_ptr<Statement> ColumnCursor(size_t index) { (void)index; return nullptr; }
 };
 
 class Database;

@@ -1450,6 +1450,31 @@ void fVisible(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, Host(ctx)->Visible(Text(argv[0]), Text(argv[1])) ? 1 : 0);
 }
 
+// ora_pack(column, v1, v2, ...): the outer values a CURSOR(...) column's query takes, as one
+// BLOB: per value its SQLite type byte, then 8 bytes (integer, real) or a 4-byte length and
+// the bytes (text, blob); nothing more for NULL (see UnpackValues).
+void fPack(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string out;
+    out.push_back('P');
+    for (int i = 1; i < argc; ++i) {
+        int t = sqlite3_value_type(argv[i]);
+        out.push_back(static_cast<char>(t));
+        if (t == SQLITE_INTEGER) {
+            int64_t v = sqlite3_value_int64(argv[i]);
+            out.append(reinterpret_cast<const char*>(&v), sizeof v);
+        } else if (t == SQLITE_FLOAT) {
+            double v = sqlite3_value_double(argv[i]);
+            out.append(reinterpret_cast<const char*>(&v), sizeof v);
+        } else if (t == SQLITE_TEXT || t == SQLITE_BLOB) {
+            const void* p = t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(argv[i])) : sqlite3_value_blob(argv[i]);
+            uint32_t n = static_cast<uint32_t>(sqlite3_value_bytes(argv[i]));
+            out.append(reinterpret_cast<const char*>(&n), sizeof n);
+            if (n) out.append(static_cast<const char*>(p), n);
+        }
+    }
+    sqlite3_result_blob(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
 struct FnDef {
     const char* name;
     int argc;
@@ -1492,6 +1517,7 @@ void RegisterFunctions(sqlite3* db, FunctionHost* host) {
         {"ora_months_between", 2, fMonthsBetween, true}, {"ora_next_day", 2, fNextDay, true},
         {"ora_decode_eq", 2, fDecodeEq, true}, {"ora_raise", 1, fRaise, true}, {"ora_rawtohex", 1, fRawToHex, true},
         {"ora_num", 1, fNumericCheck, true}, {"ora_nullif_empty", 1, fNullIfEmpty, true}, {"ora_vsize", 1, fVsize, true}, {"ora_visible", 2, fVisible, false},
+        {"ora_pack", -1, fPack, true},
     };
     for (const auto& d : defs) {
         int flags = SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0);

@@ -729,6 +729,20 @@ ExprPtr Parser::ParsePrimary() {
                 return e;
             }
             if (w == "ROWID") { ++p_; auto e = Make(Expr::Rowid, start); Close(*e); return e; }
+            if (w == "CURSOR" && Peek().Is("(")) {
+                // CURSOR(subquery): a nested cursor column
+                ++p_;
+                if (AtQueryStart()) {
+                    ++p_;
+                    auto e = Make(Expr::Subquery, start);
+                    e->text = "CURSOR";
+                    e->query = ParseQuery();
+                    Expect(")");
+                    Close(*e);
+                    return e;
+                }
+                --p_;
+            }
             if (w == "LEVEL") { ++p_; auto e = Make(Expr::Func, start); e->text = "LEVEL"; Close(*e); return e; }
             if (Reserved().count(w) && w != "CHAR" && w != "DATE") MissingExpression();
         }
@@ -1565,6 +1579,14 @@ std::unique_ptr<Statement> Parser::ParseAlter() {
                 s->words.push_back(Word());
                 Expect("=");
                 std::string v;
+                if (s->words.back() == "ISOLATION_LEVEL") {
+                    // ISOLATION_LEVEL = SERIALIZABLE | READ COMMITTED
+                    if (Accept("SERIALIZABLE")) v = "SERIALIZABLE";
+                    else if (Accept("READ") && Accept("COMMITTED")) v = "READ COMMITTED";
+                    else Error(922, "missing or invalid option");
+                    s->grantees.push_back(v);
+                    continue;
+                }
                 if (Cur().kind == Tok::String || Cur().kind == Tok::QuotedIdent || Cur().kind == Tok::Number) v = Cur().text;
                 else if (Cur().kind == Tok::Ident) v = Cur().text;
                 else Error(922, "missing or invalid option");

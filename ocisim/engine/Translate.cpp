@@ -83,6 +83,16 @@ public:
     bool priorUsed_ = false;
     std::string HierarchyCte(SelectBlock& b, Scope* parent, std::string& alias);
     std::vector<Cte> ctes_;                 // WITH names in scope, innermost last
+    // Translating a CURSOR(...) expression: columns of cursorOuter_ (the block holding it) and
+    // of its parents become parameters whose values the outer row carries.
+    Scope* cursorOuter_ = nullptr;
+    std::vector<std::string>* outerRefs_ = nullptr;
+    std::string OuterValue(const std::string& sqlExpr) {
+        outerRefs_->push_back(sqlExpr);
+        params_->push_back(-1 - static_cast<int>(outerRefs_->size()));
+        return "?" + std::to_string(params_->size());
+    }
+    TExpr CursorColumn(Expr& e, Scope& scope, size_t column);
     [[noreturn]] void MissingExpression(Expr& e) { Fail(936, "missing expression", static_cast<int>(e.offset)); }
 
     // ---------- types
@@ -192,7 +202,9 @@ public:
     TExpr Column(Expr& e, Scope& scope) {
         const auto& n = e.names;
         std::string col = n.back();
+        bool outside = false;
         for (Scope* s = &scope; s; s = s->parent) {
+            if (s == cursorOuter_) outside = true;
             const Source* found = nullptr;
             const ColumnInfo* info = nullptr;
             for (const auto& src : s->sources) {
@@ -211,6 +223,7 @@ public:
                 TExpr r;
                 r.sql = found->sqlAlias.empty() ? Quote(col) : found->sqlAlias + "." + Quote(col);
                 r.t = *info;
+                if (outside && outerRefs_) r.sql = OuterValue(r.sql);
                 return r;
             }
         }
@@ -229,7 +242,9 @@ public:
     }
 
     TExpr RowidOf(Expr& e, Scope& scope) {
+        bool outside = false;
         for (Scope* s = &scope; s; s = s->parent) {
+            if (s == cursorOuter_) outside = true;
             const Source* found = nullptr;
             int count = 0;
             for (const auto& src : s->sources) {
@@ -246,6 +261,10 @@ public:
                 r.isRowid = true;
                 r.rowidSqlAlias = rid;
                 r.rowidObj = found->obj->id;
+                if (outside && outerRefs_) {   // the outer row's ROWID, as text
+                    r.sql = OuterValue(r.sql);
+                    r.isRowid = false;
+                }
                 return r;
             }
         }
@@ -536,6 +555,8 @@ TExpr Translator::Translate(Expr& e, Scope& scope) {
         return r;
     }
     case Expr::Subquery: {
+        // a CURSOR expression is a column of the top query's select list only
+        if (e.text == "CURSOR") Fail(22902, "CURSOR expression not allowed", static_cast<int>(e.offset));
         QueryResult q = Query(*e.query, &scope, false, true);
         if (q.types.size() != 1) Fail(913, "too many values", static_cast<int>(e.offset));
         // a scalar subquery gives one row or none; a second row is an error, not ignored
@@ -1003,6 +1024,58 @@ TExpr Translator::Function(Expr& e, Scope& scope) {
     if (f == "DUMP" || f == "BITAND") {
         if (f == "BITAND") { need(2, 2); std::vector<TExpr> a = Args(e, scope); r.sql = "(" + AsNumber(a[0]) + " & " + AsNumber(a[1]) + ")"; r.t = NumType(); return r; }
     }
+    if (f == "ROWIDTOCHAR") {
+        need(1, 1);
+        TExpr a = Translate(*e.args[0], scope);
+        r.sql = a.isRowid || a.t.DataType == OraType::RowId ? a.sql : AsText(a);
+        r.t = CharType(18);
+        return r;
+    }
+    if (f == "CHARTOROWID") {
+        need(1, 1);
+        TExpr a = Translate(*e.args[0], scope);
+        r.sql = AsText(a);
+        r.t.DataType = OraType::RowId;
+        r.t.ByteSize = 18;
+        return r;
+    }
+    if (f == "DBMS_LOB.GETLENGTH" || f == "SYS.DBMS_LOB.GETLENGTH") {
+        // characters of a CLOB, bytes of a BLOB (a zero-length BLOB value is an empty LOB)
+        need(1, 1);
+        TExpr a = Translate(*e.args[0], scope);
+        r.sql = "ora_length(" + a.sql + ")";
+        r.t = NumType();
+        return r;
+    }
+    if (f == "DBMS_LOB.SUBSTR" || f == "SYS.DBMS_LOB.SUBSTR") {
+        // DBMS_LOB.SUBSTR(lob, amount => 32767, offset => 1): NULL for an amount or offset below 1
+        need(1, 3);
+        TExpr a = Translate(*e.args[0], scope);
+        std::string amount = n > 1 ? AsNumber(Translate(*e.args[1], scope)) : "32767";
+        std::string offset = n > 2 ? AsNumber(Translate(*e.args[2], scope)) : "1";
+        bool binary = a.t.DataType == OraType::Blob || a.t.DataType == OraType::Bfile || a.t.DataType == OraType::Raw ||
+                      a.t.DataType == OraType::LongRaw;
+        std::string body = binary ? "CASE WHEN length(" + a.sql + ") >= " + offset + " THEN substr(" + a.sql + "," + offset + "," + amount + ") END"
+                                  : "ora_substr(" + AsText(a) + "," + offset + "," + amount + ")";
+        r.sql = "(CASE WHEN " + amount + " >= 1 AND " + offset + " >= 1 AND " + amount + " <= 32767 THEN " + body + " END)";
+        if (binary) { r.t.DataType = OraType::Raw; r.t.ByteSize = 32767; }
+        else r.t = CharType(4000, false, a.t.CharsetForm == 2);
+        return r;
+    }
+    if (f == "DBMS_LOB.INSTR" || f == "SYS.DBMS_LOB.INSTR") {
+        // DBMS_LOB.INSTR(lob, pattern, offset => 1, nth => 1) over the characters of a CLOB
+        need(2, 4);
+        TExpr a = Translate(*e.args[0], scope), pat = Translate(*e.args[1], scope);
+        std::string offset = n > 2 ? AsNumber(Translate(*e.args[2], scope)) : "1";
+        std::string nth = n > 3 ? AsNumber(Translate(*e.args[3], scope)) : "1";
+        bool binary = a.t.DataType == OraType::Blob || a.t.DataType == OraType::Bfile;
+        if (binary && (n > 2)) Fail(3001, "unimplemented feature", static_cast<int>(e.offset));
+        r.sql = binary ? "instr(" + a.sql + "," + pat.sql + ")"
+                       : "(CASE WHEN " + offset + " >= 1 AND " + nth + " >= 1 THEN ora_instr(" + AsText(a) + "," + AsText(pat) + "," +
+                             offset + "," + nth + ") END)";
+        r.t = NumType();
+        return r;
+    }
     std::string shown = f;
     {
         std::vector<std::string> parts;
@@ -1279,7 +1352,10 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
             if (!any) Fail(904, "\"" + (it.expr->names.empty() ? std::string("*") : it.expr->names.back()) + "\": invalid identifier", static_cast<int>(it.expr->offset));
             continue;
         }
-        TExpr x = Translate(*it.expr, scope);
+        bool cursorExpr = it.expr->kind == Expr::Subquery && it.expr->text == "CURSOR";
+        if (cursorExpr && (!top || cursorOuter_ || b.distinct || !b.groupBy.empty()))
+            Fail(22902, "CURSOR expression not allowed", static_cast<int>(it.expr->offset));
+        TExpr x = cursorExpr ? CursorColumn(*it.expr, scope, res.names.size()) : Translate(*it.expr, scope);
         std::string name;
         if (!it.alias.empty()) name = it.alias;
         else if (it.expr->kind == Expr::Column) name = it.expr->names.back();
@@ -1404,6 +1480,42 @@ Translator::QueryResult Translator::Block(sql::Query& q, SelectBlock& b, Scope* 
 } // namespace
 
 namespace {
+
+// CURSOR(subquery) in the select list: the subquery becomes a statement of its own, run when
+// the client takes the column's cursor; the column carries the outer values it refers to.
+TExpr Translator::CursorColumn(Expr& e, Scope& scope, size_t column) {
+    std::vector<int> params;
+    std::vector<std::string> refs;
+    std::vector<int>* savedParams = params_;
+    std::vector<Cte> savedCtes = std::move(ctes_);
+    ctes_.clear();
+    params_ = &params;
+    cursorOuter_ = &scope;
+    outerRefs_ = &refs;
+    struct Restore {
+        Translator& t; std::vector<int>* p; std::vector<Cte>& c;
+        ~Restore() { t.params_ = p; t.ctes_ = std::move(c); t.cursorOuter_ = nullptr; t.outerRefs_ = nullptr; }
+    } restore{*this, savedParams, savedCtes};
+    QueryResult q = Query(*e.query, &scope, false, false);
+    Translated::NestedCursor nc;
+    nc.column = column;
+    nc.sql = q.sql;
+    nc.bindOfParam = params;
+    for (size_t k = 0; k < q.names.size(); ++k) {
+        ColumnInfo c = q.types[k];
+        c.Name = q.names[k];
+        if (c.ByteSize == 0 && c.DataType == OraType::Varchar2) c.CharsetForm = 1, c.CharsetId = h_.DbCharsetId();
+        nc.columns.push_back(c);
+    }
+    out_.cursors.push_back(std::move(nc));
+    TExpr r;
+    std::string args;
+    for (const auto& x : refs) args += "," + x;
+    r.sql = "ora_pack(" + std::to_string(column) + args + ")";
+    r.t.DataType = OraType::Cursor;
+    r.t.ByteSize = sizeof(void*);
+    return r;
+}
 
 // CONNECT BY over one table: a recursive common table expression of the table's rows with their
 // level, row number and path (the path keeps Oracle's depth-first order).
@@ -1642,6 +1754,7 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
             std::string vals;
             for (size_t k = 0; k < row.size(); ++k) {
                 TExpr x = tr.Translate(*row[k], empty);
+                if (x.isBind) tr.out_.bindTargets.emplace_back(static_cast<int>(tr.params_->size()) - 1, cols[k]->info.DataType);
                 std::string v = x.sql;
                 if (IsDate(cols[k]->info) && IsChar(x.t) && !x.isBind) v = "ora_to_date(" + v + ")";
                 vals += (k ? "," : "") + std::string("ora_store(") + v + "," + std::to_string(host.RuleFor(*t, *cols[k])) + ")";
@@ -1700,6 +1813,7 @@ Translated Translate(TranslateHost& host, sql::Statement& st, std::string_view t
                         v = c->defaultText.empty() ? "NULL" : DefaultSql(tr, *c);
                     } else {
                         TExpr x = tr.Translate(*s.second, scope);
+                        if (x.isBind) tr.out_.bindTargets.emplace_back(static_cast<int>(tr.params_->size()) - 1, c->info.DataType);
                         v = x.sql;
                         if (IsDate(c->info) && IsChar(x.t) && !x.isBind) v = "ora_to_date(" + v + ")";
                     }

@@ -135,7 +135,12 @@ TEST_F(Oci7, ParseErrorsAndLong) {
     ub2 rlen = 0, rcode = 0;
     ASSERT_EQ(odefin(&cda, 1, (ub1*)head, 4, SQLT_LNG, -1, &ind, nullptr, -1, -1, &rlen, &rcode), 0);
     ASSERT_EQ(oexec(&cda), 0);
-    ofen(&cda, 1);
+    // truncated: the returned length is what the buffer holds, the indicator the whole length
+    EXPECT_EQ(ofen(&cda, 1), 1406);
+    EXPECT_EQ(rlen, 4);
+    EXPECT_EQ(ind, 10);
+    EXPECT_EQ(rcode, 1406);
+    EXPECT_EQ(std::string(head, rlen), "abcd");
     char rest[16];
     ub4 got = 0;
     ASSERT_EQ(oflng(&cda, 1, (ub1*)rest, sizeof rest, SQLT_LNG, &got, 4), 0);
@@ -155,6 +160,61 @@ TEST_F(Oci7, AutoCommitAndRollback) {
     ASSERT_EQ(odefin(&cda, 1, (ub1*)&sum, 4, SQLT_INT, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
     ASSERT_EQ(oexfet(&cda, 1, 0, 0), 0) << Message(cda.rc);
     EXPECT_EQ(sum, 2);
+}
+
+TEST_F(Oci7, CursorVariableBoundToACursorDataArea) {
+    ASSERT_EQ(Run("create table t (id number, name varchar2(10))"), 0) << Message(cda.rc);
+    ASSERT_EQ(Run("insert into t select level, 'n' || level from dual connect by level <= 3"), 0) << Message(cda.rc);
+    Cda_Def cur;   // a cursor variable needs no oopen: the block opens it
+    memset(&cur, 0, sizeof cur);
+    ASSERT_EQ(oparse(&cda, (OraText*)"begin open :c for select id, name from t where id >= :lo order by id; end;", -1, 0, 2), 0)
+        << Message(cda.rc);
+    sb4 lo = 2;
+    ASSERT_EQ(obndra(&cda, (OraText*)":c", -1, (ub1*)&cur, -1, SQLT_CUR, -1, nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1), 0)
+        << Message(cda.rc);
+    ASSERT_EQ(obndra(&cda, (OraText*)":lo", -1, (ub1*)&lo, 4, SQLT_INT, -1, nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1), 0);
+    ASSERT_EQ(oexec(&cda), 0) << Message(cda.rc);
+    // the bound cursor is described, defined and fetched like a parsed query
+    sb4 dbsize = 0, cbufl = 16;
+    sb2 dbtype = 0;
+    sb1 cbuf[16];
+    ASSERT_EQ(odescr(&cur, 2, &dbsize, &dbtype, cbuf, &cbufl, nullptr, nullptr, nullptr, nullptr), 0) << Message(cur.rc);
+    EXPECT_EQ(std::string((char*)cbuf, cbufl), "NAME");
+    sb4 ids[4] = {};
+    char names[4][11];
+    ub2 rlen[4] = {};
+    ASSERT_EQ(odefin(&cur, 1, (ub1*)ids, 4, SQLT_INT, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+    ASSERT_EQ(odefin(&cur, 2, (ub1*)names, 11, SQLT_CHR, -1, nullptr, nullptr, -1, -1, rlen, nullptr), 0);
+    EXPECT_EQ(ofen(&cur, 4), 1403);
+    EXPECT_EQ(cur.rpc, 2u);
+    EXPECT_EQ(ids[1], 3);
+    EXPECT_EQ(std::string(names[1], rlen[1]), "n3");
+    // bound again and run again, the same data area gets the new rows
+    lo = 3;
+    ASSERT_EQ(oexec(&cda), 0) << Message(cda.rc);
+    ASSERT_EQ(odefin(&cur, 1, (ub1*)ids, 4, SQLT_INT, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+    EXPECT_EQ(ofen(&cur, 4), 1403);
+    EXPECT_EQ(cur.rpc, 1u);
+    EXPECT_EQ(ids[0], 3);
+    // the statement's own data area, or none, is no cursor variable
+    EXPECT_EQ(obndra(&cda, (OraText*)":c", -1, (ub1*)&cda, -1, SQLT_CUR, -1, nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1), 1001);
+    EXPECT_EQ(obndra(&cda, (OraText*)":c", -1, nullptr, -1, SQLT_CUR, -1, nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1), 1001);
+    EXPECT_EQ(oclose(&cur), 0);
+    EXPECT_EQ(ofen(&cur, 1), 1001);
+}
+
+TEST_F(Oci7, ParseErrorOffsetsOfMalformedStatements) {
+    struct Case { const char* sql; ub2 rc; ub2 peo; };
+    for (const Case& c : {Case{"select * fro dual", 923, 9}, Case{"select 1 from dual where", 936, 24},
+                          Case{"select 'abc from dual", 1756, 7}, Case{"insert into t values (1,", 936, 24},
+                          Case{"select nosuch from dual", 904, 7}, Case{"update no_such set x = 1", 942, 7},
+                          Case{"select # from dual", 911, 7}}) {
+        EXPECT_EQ(oparse(&cda, (OraText*)c.sql, -1, 0, 2), c.rc) << c.sql;
+        EXPECT_EQ(cda.rc, c.rc) << c.sql;
+        EXPECT_EQ(cda.peo, c.peo) << c.sql;
+    }
+    EXPECT_EQ(oparse(&cda, (OraText*)"select 1 from dual", -1, 0, 2), 0);
+    EXPECT_EQ(cda.peo, 0);
 }
 
 TEST(Oci7Cursor, CallsOnAClosedCursor) {

@@ -35,7 +35,10 @@ Object* Lookup(const void* p, ub4 type);
 template <class T> T* As(const void* p, ub4 type) { return static_cast<T*>(Lookup(p, type)); }
 
 // Character set of client-side text.
-enum class Charset { Utf8, Utf16, Ascii, Cp1252, Cp1251, Latin1 };
+// Utf16 (id 1000) is in machine byte order; Utf16BE (id 2000, AL16UTF16) is big-endian, as
+// Oracle's client delivers the national character set.
+enum class Charset { Utf8, Utf16, Ascii, Cp1252, Cp1251, Latin1, Utf16BE };
+inline bool IsUtf16(Charset c) { return c == Charset::Utf16 || c == Charset::Utf16BE; }
 Charset CharsetFromId(ub2 id, Charset fallback);
 ub2 CharsetIdOf(Charset c);
 
@@ -117,6 +120,7 @@ struct Define : Object {
     ub1 charsetForm = SQLCS_IMPLICIT;
     void* cbctx = nullptr;
     OCICallbackDefine callback = nullptr;
+    bool oci7 = false;        // odefin: a truncated value's returned length is the bytes placed
 };
 
 struct Param : Object {       // OCI_DTYPE_PARAM: one select-list column
@@ -191,6 +195,7 @@ struct Stmt : Object {
     bool cached = false;      // came from OCIStmtPrepare2
     bool inCache = false;     // released into the cache
     SessionH* session = nullptr;  // the session the prepared statement belongs to
+    Session* engine = nullptr;    // and its engine session (a session handle may begin a new one)
 };
 
 struct Pool : Object {        // OCI_HTYPE_SPOOL

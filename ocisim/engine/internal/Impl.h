@@ -120,6 +120,14 @@ struct Translated {
     struct LobSource { size_t column = 0; int64_t table = 0; std::string name; int hidden = 0; };
     std::vector<LobSource> lobSources;
     std::vector<LobSource> returningLobs;
+    // CURSOR(subquery) columns of the select list: the nested query, run for each row on the
+    // values its column carries (ora_pack of the outer columns it names). A parameter k takes
+    // bind slot bindOfParam[k], or outer value -2 - bindOfParam[k] when that is below -1.
+    struct NestedCursor { size_t column = 0; std::string sql; std::vector<int> bindOfParam; std::vector<ColumnInfo> columns; };
+    std::vector<NestedCursor> cursors;
+    // INSERT values and UPDATE SET values that are a bare bind: the parameter and its column's
+    // type (a DATE bound into a NUMBER column, or a number into a DATE column, is refused)
+    std::vector<std::pair<int, OraType>> bindTargets;
     std::vector<int64_t> readTables;         // object ids the statement reads
     std::vector<int64_t> substituted;        // tables read through ConsistentSource
     int rownumSlots = 0;

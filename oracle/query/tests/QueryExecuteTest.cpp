@@ -382,7 +382,6 @@ TEST_P(QueryExecuteTest, QueriesFollowTheirSessionsLifecycle) {
 }
 
 TEST_P(QueryExecuteTest, ACursorVariableFetchesWhatTheBlockOpened) {
-    if (Oci7()) GTEST_SKIP() << "the stand-in does not bind OCI7 cursor data areas (type 102) yet";
     RunSql(*FSession, "insert into t (id, name) select level, 'n' || level from dual connect by level <= 30");
     TOracleQuery cursor;
     TOracleQuery block;
