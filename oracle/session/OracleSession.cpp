@@ -117,7 +117,7 @@ TOracleSession::TOracleSession(TComponent* owner) : TComponent(owner) {
         std::lock_guard<std::mutex> guard(SessionListLock());
         SessionList().push_back(this);
     }
-    if (MonitorActive()) SendToMonitor(true);
+    // The monitor hears of the session with its first report, when its name is known.
     if (OnSessionCreated) OnSessionCreated(*this);
 }
 
