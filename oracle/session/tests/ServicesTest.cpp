@@ -388,3 +388,28 @@ TEST_F(ServicesTest, MonitorLinkReportsTheSessionsActivities) {
     SessionMonitorEnabled = true;
     EXPECT_TRUE(monitor.Events.empty());
 }
+
+TEST_F(ServicesTest, ShareHandsTheConnectionToAnotherSession) {
+    for (bool oci7 : {false, true}) {
+        SCOPED_TRACE(oci7 ? "OCI7" : "OCI8");
+        TOracleSession owner, receiver;
+        Connect(owner, oci7);
+        Exec(owner, "create table t (n number)");
+        Exec(owner, "insert into t values (1)");
+        int changes = 0;
+        receiver.OnChange = [&](TOracleSession&) { ++changes; };
+        owner.Share(receiver);
+        EXPECT_EQ(receiver.LogonUsername(), "scott");
+        EXPECT_EQ(receiver.LogonPassword(), "tiger");
+        EXPECT_EQ(receiver.LogonDatabase(), FDatabase);
+        EXPECT_TRUE(receiver.Connected());
+        EXPECT_TRUE(receiver.Shared());
+        EXPECT_EQ(receiver.UseOCI80(), !oci7);
+        EXPECT_EQ(Value(receiver, "select count(*) from t"), "1");   // the same transaction
+        receiver.LogOff();
+        EXPECT_EQ(changes, 2);
+        EXPECT_TRUE(owner.Connected());
+        EXPECT_EQ(Value(owner, "select count(*) from t"), "1");
+        Exec(owner, "drop table t");
+    }
+}
