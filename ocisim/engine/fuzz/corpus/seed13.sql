@@ -1,0 +1,1 @@
+select d.dname, cursor(select e.ename from emp e where e.deptno = d.deptno and e.sal > :m order by 1) emps from dept d

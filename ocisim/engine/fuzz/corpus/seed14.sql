@@ -1,0 +1,1 @@
+alter session set isolation_level = read committed nls_date_format = 'YYYY'

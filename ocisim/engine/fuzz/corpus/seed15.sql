@@ -1,0 +1,1 @@
+select dbms_lob.getlength(c), dbms_lob.substr(c, 10, 2), rowidtochar(rowid) from t where rowid = chartorowid(:r)
