@@ -2166,6 +2166,19 @@ struct Interp::Impl {
             return PV::Null;
         }
         case Expr::Binary: return a.text == "||" ? PV::Str : PV::Num;
+        case Expr::Bind:
+            // a NULL bind has the type the client bound it with
+            if (a.names.empty() && trig.empty())
+                for (size_t k = 0; k < bindNames.size() && k < bindSlots.size(); ++k)
+                    if (bindNames[k] == a.text && bindSlots[k]) {
+                        switch (bindSlots[k]->declaredType) {
+                        case OraType::Number: return PV::Num;
+                        case OraType::Date: return PV::Date;
+                        case OraType::Boolean: return PV::Bool;
+                        default: return PV::Str;
+                        }
+                    }
+            return PV::Null;
         default: return PV::Null;
         }
     }
