@@ -2411,6 +2411,7 @@ public:
         d.owner_ = std::this_thread::get_id();
         d.current_ = &s_;
     }
+    void WriteLob(const LobLocation& where, const ValueRef& content) override { s_.WriteLob(where, content); }
 
 private:
     void WriteErrors(const std::string& owner, const std::string& name, const std::string& type, const std::vector<StoredUnit::Error>& errors);

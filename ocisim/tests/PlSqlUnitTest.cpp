@@ -1,5 +1,6 @@
 // Stored program units through the OCI: procedures, functions, packages with session state,
-// triggers, object type methods, errors with their call stacks, ALTER ... COMPILE and DROP.
+// triggers, object type methods, errors with their call stacks, ALTER ... COMPILE and DROP; LOBs
+// of rows changed through PL/SQL variables.
 #include "ocisim/tests/PlSqlTestSupport.h"
 
 using namespace ocitest;
@@ -240,6 +241,50 @@ TEST_F(Pl, RowTriggersFireOncePerRow) {
     EXPECT_EQ(Scalar("select count(*) from hits where what = 'bu'"), "2");
     EXPECT_EQ(Scalar("select count(*) from hits where what = 'bi'"), "2");
     EXPECT_EQ(Scalar("select count(*) from hits where what = 's'"), "1");
+}
+
+// A LOB selected FOR UPDATE (or returned by the DML that made the row) is a locator of the row:
+// DBMS_LOB changes made through the variable, or through a copy of it, change the stored LOB.
+TEST_F(Pl, LobsOfRowsChangeThroughTheirVariables) {
+    Ok("create table docs (id number, body clob, data blob)");
+    Ok("insert into docs values (1, 'Hello', hextoraw('0102'))");
+    Ok("insert into docs values (2, empty_clob(), empty_blob())");
+    Ok("commit");
+    struct Case { const char* what; const char* block; const char* query; const char* want; };
+    const Case cases[] = {
+        {"write and append", "declare l clob; begin select body into l from docs where id = 1 for update;"
+                             " dbms_lob.writeappend(l, 6, ' world'); dbms_lob.write(l, 1, 1, 'J'); end;",
+         "select body from docs where id = 1", "Jello world"},
+        {"trim", "declare l clob; begin select body into l from docs where id = 1 for update; dbms_lob.trim(l, 5); end;",
+         "select body from docs where id = 1", "Jello"},
+        {"erase", "declare l clob; n integer := 2; begin select body into l from docs where id = 1 for update; dbms_lob.erase(l, n, 2); end;",
+         "select body from docs where id = 1", "J  lo"},
+        {"a copy of the locator", "declare l clob; c clob; begin select body into l from docs where id = 1 for update; c := l;"
+                                  " dbms_lob.writeappend(c, 1, '!'); end;",
+         "select body from docs where id = 1", "J  lo!"},
+        {"an empty LOB", "declare l clob; b blob; begin select body, data into l, b from docs where id = 2 for update;"
+                         " dbms_lob.writeappend(l, 3, 'abc'); dbms_lob.writeappend(b, 2, hextoraw('0A0B')); end;",
+         "select body || '/' || dbms_lob.getlength(data) from docs where id = 2", "abc/2"},
+        {"a BLOB", "declare b blob; begin select data into b from docs where id = 1 for update; dbms_lob.writeappend(b, 1, hextoraw('03')); end;",
+         "select dbms_lob.getlength(data) from docs where id = 1", "3"},
+        {"a record of a cursor loop", "begin for r in (select body from docs where id = 2 for update) loop dbms_lob.writeappend(r.body, 1, 'd'); end loop; end;",
+         "select body from docs where id = 2", "abcd"},
+        {"returned by the insert", "declare l clob; begin insert into docs values (3, empty_clob(), null) returning body into l;"
+                                   " dbms_lob.writeappend(l, 4, 'new!'); end;",
+         "select body from docs where id = 3", "new!"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.block), OCI_SUCCESS) << c.what << ": " << lastError;
+        EXPECT_EQ(Scalar(c.query), c.want) << c.what;
+    }
+    Ok("commit");
+    // without FOR UPDATE the row is not locked: the write fails as Oracle's does, and nothing changes
+    EXPECT_EQ(Run("declare l clob; begin select body into l from docs where id = 1; dbms_lob.writeappend(l, 1, 'x'); end;"), OCI_ERROR);
+    EXPECT_EQ(lastCode, 22920) << lastError;
+    EXPECT_EQ(Scalar("select body from docs where id = 1"), "J  lo!");
+    // a LOB variable assigned text is a value of its own: changing it leaves the row alone
+    Ok("declare l clob; begin select body into l from docs where id = 1 for update; l := 'other'; dbms_lob.writeappend(l, 1, 'x'); end;");
+    EXPECT_EQ(Scalar("select body from docs where id = 1"), "J  lo!");
 }
 
 } // namespace

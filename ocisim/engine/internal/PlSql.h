@@ -74,6 +74,9 @@ public:
     // Lets the other sessions of the database run for about `milliseconds` (the database lock is
     // released meanwhile); a runner without a lock of its own only sleeps.
     virtual void Pause(int milliseconds);
+    // Replaces the LOB stored at `where` (Session::WriteLob in the calling session): the row must
+    // be locked by the calling transaction, else ORA-22920.
+    virtual void WriteLob(const LobLocation& where, const ValueRef& content);
 };
 
 // What the interpreter does with a block or a unit.

@@ -213,6 +213,20 @@ struct Interp::Impl {
         return {};
     }
     PV FromValue(const Value& v, OraType t = OraType::Varchar2) { return FromRef(v.Ref(), t); }
+    // Column k of the current row; a CLOB or BLOB of a table row keeps where it lives.
+    PV ColumnPV(const Statement& st, size_t k, OraType t) {
+        PV v = FromRef(st.Column(k), t);
+        if (t == OraType::Clob || t == OraType::Blob) {
+            LobLocation l = st.ColumnLobLocation(k);
+            if (l.Valid()) {
+                auto r = std::make_shared<LobRef>();
+                r->where = std::move(l);
+                r->binary = t == OraType::Blob;
+                v.lob = std::move(r);
+            }
+        }
+        return v;
+    }
     ValueRef RefOf(const Value& v) { return v.Ref(); }
 
     // ------------------------------------------------------------------ types
@@ -391,7 +405,9 @@ struct Interp::Impl {
                 if (chars > static_cast<size_t>(t->len)) throw ValueError("character string buffer too small");
                 if (t->b == TypeInfo::Char && chars < static_cast<size_t>(t->len)) s.append(static_cast<size_t>(t->len) - chars, ' ');
             }
-            return PV::String(std::move(s));
+            PV r = PV::String(std::move(s));
+            if (t->b == TypeInfo::Clob) r.lob = v.lob;
+            return r;
         }
         case TypeInfo::Date: {
             if (v.k == PV::Date) return v;
@@ -402,7 +418,7 @@ struct Interp::Impl {
             if (v.k != PV::Bool) throw Err(6550, "PLS-00382: expression is of wrong type");
             return v;
         case TypeInfo::Raw: case TypeInfo::Blob:
-            if (v.k == PV::Str) { PV r; r.k = PV::Raw; r.s = v.s; return r; }
+            if (v.k == PV::Str) { PV r; r.k = PV::Raw; r.s = v.s; if (t->b == TypeInfo::Blob) r.lob = v.lob; return r; }
             return v;
         case TypeInfo::Record: case TypeInfo::Object:
             if (v.k != PV::Rec) throw Err(6550, "PLS-00382: expression is of wrong type");
@@ -1661,7 +1677,18 @@ struct Interp::Impl {
                 for (const auto& o : outs) r.v->c->tab[TabKey{false, i++, {}}] = FromValue(o);
             } else {
                 if (outs.size() > 1) throw Err(1422, "exact fetch returns more than requested number of rows");
-                Assign(*target, outs.empty() ? PV() : FromValue(outs[0], r.t && r.t->b == TypeInfo::Date ? OraType::Date : OraType::Varchar2), f);
+                PV v = outs.empty() ? PV() : FromValue(outs[0], r.t && r.t->b == TypeInfo::Date ? OraType::Date : OraType::Varchar2);
+                if (!outs.empty() && r.t && (r.t->b == TypeInfo::Clob || r.t->b == TypeInfo::Blob)) {
+                    // RETURNING a LOB column into a LOB variable gives a locator of the row
+                    LobLocation l = st.OutLobLocation(plan->outSlots[k], 0);
+                    if (l.Valid()) {
+                        auto lr = std::make_shared<LobRef>();
+                        lr->where = std::move(l);
+                        lr->binary = r.t->b == TypeInfo::Blob;
+                        v.lob = std::move(lr);
+                    }
+                }
+                Assign(*target, v, f);
             }
         }
     }
@@ -1674,7 +1701,7 @@ struct Interp::Impl {
                 if (r.v->c->vals.size() != cols.size()) throw Err(6504, "PL/SQL: Return types of Result Set variables or query do not match");
                 for (size_t k = 0; k < cols.size(); ++k) {
                     TI ft = r.v->c->type && k < r.v->c->type->fields.size() ? r.v->c->type->fields[k].second : nullptr;
-                    r.v->c->vals[k] = Coerce(FromRef(st.Column(k), cols[k].DataType), ft);
+                    r.v->c->vals[k] = Coerce(ColumnPV(st, k, cols[k].DataType), ft);
                 }
                 r.v->c->nullCollection = false;
                 return;
@@ -1684,7 +1711,7 @@ struct Interp::Impl {
             (void)where;
             throw Err(6550, into.size() < cols.size() ? "PLS-00403: expression cannot be used as an INTO-target" : "PL/SQL: ORA-00913: too many values");
         }
-        for (size_t k = 0; k < cols.size(); ++k) Assign(*into[k], FromRef(st.Column(k), cols[k].DataType), f);
+        for (size_t k = 0; k < cols.size(); ++k) Assign(*into[k], ColumnPV(st, k, cols[k].DataType), f);
     }
     void SelectInto(const Stmt& s, Frame* f) {
         const Unit* u = CurrentUnit();
@@ -1711,12 +1738,12 @@ struct Interp::Impl {
                     if (targets.size() == 1 && cols.size() > 1) {
                         TI et = targets[0].v->c->type ? targets[0].v->c->type->elem : nullptr;
                         PV rec = Initial(et ? et : RowType(cols));
-                        for (size_t k = 0; k < cols.size() && k < rec.c->vals.size(); ++k) rec.c->vals[k] = FromRef(st.Column(k), cols[k].DataType);
+                        for (size_t k = 0; k < cols.size() && k < rec.c->vals.size(); ++k) rec.c->vals[k] = ColumnPV(st, k, cols[k].DataType);
                         targets[0].v->c->tab[TabKey{false, i, {}}] = rec;
                     } else {
                         for (size_t k = 0; k < targets.size() && k < cols.size(); ++k) {
                             TI et = targets[k].v->c->type ? targets[k].v->c->type->elem : nullptr;
-                            targets[k].v->c->tab[TabKey{false, i, {}}] = Coerce(FromRef(st.Column(k), cols[k].DataType), et);
+                            targets[k].v->c->tab[TabKey{false, i, {}}] = Coerce(ColumnPV(st, k, cols[k].DataType), et);
                         }
                     }
                 }
@@ -1884,11 +1911,11 @@ struct Interp::Impl {
                     if (targets.size() == 1 && c->info.size() > 1) {
                         TI et = targets[0].v->c->type ? targets[0].v->c->type->elem : nullptr;
                         PV rec = Initial(et ? et : RowType(c->info));
-                        for (size_t k = 0; k < c->info.size() && k < rec.c->vals.size(); ++k) rec.c->vals[k] = FromRef(c->st->Column(k), c->info[k].DataType);
+                        for (size_t k = 0; k < c->info.size() && k < rec.c->vals.size(); ++k) rec.c->vals[k] = ColumnPV(*c->st, k, c->info[k].DataType);
                         targets[0].v->c->tab[TabKey{false, i, {}}] = rec;
                     } else {
                         for (size_t k = 0; k < targets.size() && k < c->info.size(); ++k)
-                            targets[k].v->c->tab[TabKey{false, i, {}}] = FromRef(c->st->Column(k), c->info[k].DataType);
+                            targets[k].v->c->tab[TabKey{false, i, {}}] = ColumnPV(*c->st, k, c->info[k].DataType);
                     }
                 }
                 c->fetchedAny = true;
@@ -1959,7 +1986,7 @@ struct Interp::Impl {
                 if (!got) break;
                 ++c.rowcount;
                 PV rec = Initial(r.t);
-                for (size_t k = 0; k < c.info.size(); ++k) rec.c->vals[k] = FromRef(st.Column(k), c.info[k].DataType);
+                for (size_t k = 0; k < c.info.size(); ++k) rec.c->vals[k] = ColumnPV(st, k, c.info[k].DataType);
                 r.v = std::move(rec);
                 if (!LoopBody(s, &lf)) break;
             }
@@ -2308,6 +2335,8 @@ struct Interp::Impl {
     PV CallNative(NativePackage& np, const std::string& member, const std::vector<Arg>& args, Frame* f, const Expr& e, bool asFunction) {
         std::vector<NativeArg> na;
         std::vector<const Expr*> targets;
+        std::vector<std::shared_ptr<const LobRef>> lobs;   // per argument: the stored LOB its variable holds
+        std::vector<Value> lobBefore;
         for (const auto& a : args) {
             NativeArg x;
             x.name = a.name;
@@ -2315,6 +2344,7 @@ struct Interp::Impl {
             bool lvalue = v.kind == Expr::Bind || ((v.kind == Expr::Name || (v.kind == Expr::Call && !v.base)) && IsVariableExpr(v, f));
             PV pv = Eval(v, f);
             x.out = lvalue;
+            lobs.push_back(lvalue ? pv.lob : nullptr);
             if (pv.k == PV::Tab && pv.c) {
                 x.isTable = true;
                 for (auto& [k, el] : pv.c->tab) x.table.push_back(ToValue(el));
@@ -2330,7 +2360,13 @@ struct Interp::Impl {
                     PV::K sk = StaticKind(v, f);
                     x.type = sk == PV::Num ? OraType::Number : sk == PV::Date ? OraType::Date : sk == PV::Bool ? OraType::Boolean : OraType::Varchar2;
                 }
+                if (pv.lob) {
+                    // an empty LOB of a row is a LOB of length 0, not NULL
+                    if (pv.k == PV::Null) x.value.kind = pv.lob->binary ? ValueRef::Bytes : ValueRef::Text;
+                    x.type = pv.lob->binary ? OraType::Blob : OraType::Clob;
+                }
             }
+            lobBefore.push_back(lobs.back() ? x.value : Value());
             na.push_back(std::move(x));
             targets.push_back(lvalue ? &v : nullptr);
         }
@@ -2371,6 +2407,20 @@ struct Interp::Impl {
                 PV nv;
                 if (na[k].type == OraType::Boolean && na[k].value.kind != ValueRef::Null) nv = PV::Boolean(na[k].value.i != 0);
                 else nv = FromValue(na[k].value, na[k].type);
+                if (lobs[k]) {
+                    // a LOB of a row changed through its locator (DBMS_LOB.WRITE, TRIM ...) changes the row
+                    const Value& was = lobBefore[k];
+                    const Value& now = na[k].value;
+                    if (now.kind != was.kind || now.bytes != was.bytes) {
+                        if (now.kind == ValueRef::Null) throw FromEngine(EngineError(22275, "ORA-22275: invalid LOB locator specified"));
+                        try {
+                            sql.WriteLob(lobs[k]->where, now.Ref());
+                        } catch (const EngineError& x) {
+                            throw FromEngine(x);
+                        }
+                    }
+                    nv.lob = lobs[k];
+                }
                 Assign(*targets[k], nv, f);
             }
         }
@@ -3537,6 +3587,7 @@ public:
 
 namespace ocisim::eng {
 void SqlRunner::StoreUnit(const StoredUnit&) { throw EngineError(3001, sql::OraMessage(3001, "unimplemented feature")); }
+void SqlRunner::WriteLob(const LobLocation&, const ValueRef&) { throw EngineError(3001, sql::OraMessage(3001, "unimplemented feature")); }
 bool SqlRunner::DropUnit(const std::string&, const std::string&, const std::string&) { return false; }
 void SqlRunner::SetUnitStatus(const std::string&, const std::string&, const std::string&, bool, const std::vector<StoredUnit::Error>&) {}
 void SqlRunner::Pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }

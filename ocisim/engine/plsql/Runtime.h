@@ -32,12 +32,20 @@ struct TypeInfo {
 struct Composite;
 struct CursorState;
 
+// Where a LOB value read from a table lives, as a locator knows it: DBMS_LOB changes made through
+// a variable holding it are written back there.
+struct LobRef {
+    LobLocation where;
+    bool binary = false;                           // BLOB (else CLOB)
+};
+
 struct PV {
     enum K : uint8_t { Null, Num, Str, Date, Raw, Bool, Rec, Tab, Cur } k = Null;
     bool b = false;
     double d = 0;                                  // Num; Date (Julian day)
     std::string s;                                 // Str, Raw
     std::shared_ptr<Composite> c;                  // Rec, Tab (owned copies), Cur (shared)
+    std::shared_ptr<const LobRef> lob;             // a LOB selected from a row (an empty one is Null with lob set)
 
     bool IsNull() const { return k == Null; }
     static PV Number(double v) { PV p; p.k = Num; p.d = v; return p; }
