@@ -41,6 +41,12 @@ enum TApplyAction { aaInsert, aaUpdate, aaDelete };
 class TOracleSessionPool;
 class TOracleQuery;
 class TOracleSession;
+class TDBMS_Alert;
+class TDBMS_Application_Info;
+class TDBMS_Job;
+class TDBMS_Output;
+class TDBMS_Pipe;
+class TUTL_File;
 
 // Answer InTransaction from the session's cache while it is known (default true).
 extern bool CacheInTransaction;
@@ -179,6 +185,14 @@ public:
     bool MTSEnlisted() const { return FMTSEnlisted; }
     void* MTSTransaction() const { return FMTSTransaction; }
     std::string LastSQL;
+    // The server package wrappers, each created on first use and freed with the session. They
+    // are built in oracle/dbms (OracleDBMS.h): a program that uses them links Quorvel::dbms.
+    TDBMS_Alert& DBMS_Alert();
+    TDBMS_Application_Info& DBMS_Application_Info();
+    TDBMS_Job& DBMS_Job();
+    TDBMS_Output& DBMS_Output();
+    TDBMS_Pipe& DBMS_Pipe();
+    TUTL_File& UTL_File();
     // Applied when set on a connected session (committing first) and at every logon.
     const std::string& Edition() const { return FEdition; }
     void SetEdition(const std::string& v);
@@ -410,10 +424,14 @@ private:
     int FMonID = 0;
     bool FSentToMonitor = false;
     bool FSentDestruction = false;
-    int64_t FMonActivityStartTime = 0;
+    // Start times of the activities being reported, innermost last (a logon commits inside).
+    std::vector<int64_t> FMonActivityStartTime;
     bool MonitorActive() const;
     void MonitorStart(const std::string& activity);
     void MonitorEnd(const std::string& errorText);
+    // The wrappers behind DBMS_Alert() .. UTL_File(), in that order; freed after the attached
+    // components were detached.
+    std::unique_ptr<TComponent> FServerPackages[6];
 };
 
 // The statement with which a data set reads the application's messages for a violated constraint

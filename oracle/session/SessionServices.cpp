@@ -393,13 +393,15 @@ void TOracleSession::MonitorMessage(const std::string& msg) {
 void TOracleSession::MonitorStart(const std::string& activity) {
     if (!MonitorActive()) return;
     SendToMonitor(true);
-    FMonActivityStartTime = TickCount();
+    FMonActivityStartTime.push_back(TickCount());
     SessionMonitor->ActivityStart(MonID(), activity, MonitorParameters());
 }
 
 void TOracleSession::MonitorEnd(const std::string& errorText) {
-    if (!MonitorActive() || !FSentToMonitor) return;
-    SessionMonitor->ActivityEnd(MonID(), TickCount() - FMonActivityStartTime, errorText);
+    if (!MonitorActive() || !FSentToMonitor || FMonActivityStartTime.empty()) return;
+    const int64_t started = FMonActivityStartTime.back();
+    FMonActivityStartTime.pop_back();
+    SessionMonitor->ActivityEnd(MonID(), TickCount() - started, errorText);
 }
 
 } // namespace quorvel

@@ -377,6 +377,20 @@ TEST_F(ServicesTest, MonitorLinkReportsTheSessionsActivities) {
         "destroyed"};
     EXPECT_EQ(mine, expected);
 
+    // Entering a workspace at logon commits inside the logon's activity.
+    monitor.Events.clear();
+    {
+        TOracleSession nested;
+        nested.SetWorkspace("LIVE");
+        nested.SetLogonUsername("scott");
+        nested.SetLogonPassword("tiger");
+        nested.SetLogonDatabase(FDatabase);
+        nested.LogOn();
+        const std::string n = std::to_string(nested.MonID()) + " ";
+        EXPECT_EQ(monitor.Events, (std::vector<std::string>{n + "created ", n + "start Session.LogOn as scott@" + FDatabase,
+                                                            n + "start Session.Commit", n + "end", n + "end"}));
+    }
+
     // Switched off: nothing is reported.
     monitor.Events.clear();
     SessionMonitorEnabled = false;
