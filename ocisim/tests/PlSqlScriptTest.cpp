@@ -4,6 +4,7 @@
 #include "ocisim/tests/PlSqlTestSupport.h"
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -188,6 +189,61 @@ TEST_F(Script, CompilationErrorsAreListedAndCallingTheUnitFails) {
     ASSERT_EQ(RunCommand("select line, position, substr(text, 1, 40) from user_errors where name = 'F'", &rows), OCI_SUCCESS);
     EXPECT_EQ(rows, (std::vector<std::string>{"3|13|PLS-00103: Encountered the symbol \";\" wh"}));
     EXPECT_EQ(Scalar("select f from dual").substr(0, 16), "<error ORA-06575");
+    // ALL_ERRORS shows the same errors with their owner
+    rows.clear();
+    ASSERT_EQ(RunCommand("select owner, name, type, line, position from all_errors where name = 'F'", &rows), OCI_SUCCESS) << lastError;
+    EXPECT_EQ(rows, (std::vector<std::string>{"SCOTT|F|FUNCTION|3|13"}));
+}
+
+TEST_F(Script, APackageWhoseBodyHasErrorsFailsWithOra04063) {
+    Ok("create or replace package pk is procedure run; end;");
+    OCIStmt* st = Prepare("create or replace package body pk is procedure run is begin no_such_thing; end; end;");
+    EXPECT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS_WITH_INFO);
+    EXPECT_EQ(ErrText(err), "ORA-24344: success with compilation error");
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    std::vector<std::string> rows;
+    ASSERT_EQ(RunCommand("select object_type, status from user_objects where object_name = 'PK' order by 1", &rows), OCI_SUCCESS);
+    EXPECT_EQ(rows, (std::vector<std::string>{"PACKAGE|VALID", "PACKAGE BODY|INVALID"}));
+    rows.clear();
+    ASSERT_EQ(RunCommand("select type, line, text from all_errors where owner = 'SCOTT' and name = 'PK' order by sequence", &rows), OCI_SUCCESS);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], "PACKAGE BODY|1|PLS-00201: identifier 'NO_SUCH_THING' must be declared");
+    EXPECT_EQ(RunCommand("begin pk.run; end;"), OCI_ERROR);
+    EXPECT_EQ(lastCode, 4063);
+    EXPECT_EQ(lastError.substr(0, lastError.find('\n')), "ORA-04063: package body \"SCOTT.PK\" has errors");
+    // the spec alone is usable for its declarations; a fixed body makes the calls work
+    Ok("create or replace package body pk is procedure run is begin null; end; end;");
+    Ok("begin pk.run; end;");
+}
+
+// Through the OCI7 calls a unit created with errors succeeds with the warning flags 1 and 32 set
+// in the cursor data area, which the script reads to print "... created with compilation errors".
+TEST(ScriptOci7, CompilationErrorsSetTheWarningFlag) {
+    std::string dir = TempDir("oci7w");
+    Lda_Def lda;
+    Cda_Def cda;
+    ub1 hda[HDA_SIZE] = {0};
+    sword r = olog(&lda, hda, (OraText*)"scott", -1, (OraText*)"tiger", -1, (OraText*)dir.c_str(), -1, 0);
+    if (r != 0 && lda.rc == 12541) GTEST_SKIP() << "no database engine in this build";
+    ASSERT_EQ(r, 0);
+    ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+    struct Case { const char* sql; ub2 rc; ub1 wrn; };
+    const Case cases[] = {
+        {"create or replace procedure bad7 is begin undefined_call; end;", 0, 1 | 32},
+        {"create or replace procedure good7 is begin null; end;", 0, 0},
+        {"alter procedure bad7 compile", 0, 1 | 32},
+        {"begin bad7; end;", 6550, 0},
+    };
+    for (const Case& c : cases) {
+        sword rc = oparse(&cda, (OraText*)c.sql, -1, 0, 2);
+        if (rc == 0) oexec(&cda);
+        EXPECT_EQ(cda.rc, c.rc) << c.sql;
+        EXPECT_EQ(cda.wrn, c.wrn) << c.sql;
+    }
+    oclose(&cda);
+    EXPECT_EQ(ologof(&lda), 0);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
 }
 
 } // namespace
