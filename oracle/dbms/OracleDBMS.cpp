@@ -1,5 +1,6 @@
 #include "oracle/dbms/OracleDBMS.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "oracle/query/OracleQuery.h"
@@ -173,7 +174,12 @@ void TDBMS_Output::Get_Lines(std::string& lines, int& numLines) {
     q.SQL().Add("  sys.dbms_output.get_lines(lines => :lines, numlines => :numlines);");
     q.SQL().Add("end;");
     q.DeclareVariable("lines", otString);
-    q.DimPLSQLTable("lines", numLines, 255);
+    // 255 characters each: in bytes of the database character set, so a line of multi-byte
+    // characters is not cut inside its 255 characters (at most the longest bind text).
+    int lineBytes = 255;
+    if (TOracleSession* s = Session(); s && s->Connected())
+        lineBytes = std::min(255 * std::max(1, s->CharacterSize()), std::max(255, s->MaxVarchar()));
+    q.DimPLSQLTable("lines", numLines, lineBytes);
     q.DeclareAndSet("numlines", otInteger, Int(numLines));
     q.Execute();
     Variant n = q.GetVariable("numlines");

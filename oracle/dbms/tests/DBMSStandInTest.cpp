@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/CodePage.h"
 #include "base/DateTime.h"
 #include "oracle/dbms/OracleDBMS.h"
 
@@ -82,6 +83,15 @@ TEST_F(DBMSStandIn, OutputLinesAreReadOneByOneAndAsABlock) {
     out.Get_Lines(lines, n);
     EXPECT_EQ(n, 4);
     EXPECT_EQ(lines, "x\r\n\r\ny");
+    // a line of 255 two-byte characters comes back whole, in the process code page
+    const unsigned codePage = AnsiCodePage();
+    SetAnsiCodePage(1251);
+    out.Put_Line(std::u16string(255, u'\u0416'));
+    n = 1;
+    out.Get_Lines(lines, n);
+    SetAnsiCodePage(codePage);
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(lines, std::string(255, '\xC6'));
     // the package goes on with its own calls after the block
     out.Put_Line("after");
     out.Get_Line(line, status);
@@ -91,6 +101,22 @@ TEST_F(DBMSStandIn, OutputLinesAreReadOneByOneAndAsABlock) {
     out.Put_Line("lost");
     out.Get_Line(line, status);
     EXPECT_EQ(status, 1);
+}
+
+TEST_F(DBMSStandIn, OutputBlockAndBooleanArgumentsInOCI7Mode) {
+    auto oci7 = db.LogOn(true);
+    TDBMS_Output& out = oci7->DBMS_Output();
+    out.Enable(20000);
+    out.Put_Line("a");
+    out.Put_Line("b");
+    std::string lines;
+    int n = 5;
+    out.Get_Lines(lines, n);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(lines, "a\r\nb");
+    int job = 0;
+    oci7->DBMS_Job().Submit(job, "null;", Now(), "sysdate + 1", true);
+    EXPECT_GT(job, 0);
 }
 
 TEST_F(DBMSStandIn, PipeItemsKeepTheirTypesBetweenSessions) {

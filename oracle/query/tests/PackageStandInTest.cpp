@@ -47,11 +47,12 @@ const char* const DemoBody =
     "  procedure fail(msg varchar2) is begin raise_application_error(-20001, msg); end;\n"
     "end demo;";
 
-class PackageStandIn : public ::testing::Test {
+// In OCI8 mode (false) and OCI7 mode (true).
+class PackageStandIn : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         if (!db.Create()) GTEST_SKIP() << "QUORVEL_STANDIN_HOME is not set";
-        session = db.LogOn(false);
+        session = db.LogOn(GetParam());
         RunSql(*session, DemoSpec);
         RunSql(*session, DemoBody);
         pkg.SetSession(session.get());
@@ -68,7 +69,7 @@ private:
     bool FSavedDisable = true;
 };
 
-TEST_F(PackageStandIn, PositionalFunctionsReturnTheirResults) {
+TEST_P(PackageStandIn, PositionalFunctionsReturnTheirResults) {
     EXPECT_EQ(pkg.CallIntegerFunction("add", {2, 3}).ToInteger(), 5);
     EXPECT_EQ(pkg.CallStringFunction("greet", {"Ann"}).ToString(), "Hello Ann");
     EXPECT_DOUBLE_EQ(pkg.CallFloatFunction("half", {3}).ToDouble(), 1.5);
@@ -79,7 +80,7 @@ TEST_F(PackageStandIn, PositionalFunctionsReturnTheirResults) {
     EXPECT_TRUE(pkg.CallIntegerFunction("add", {1, Variant()}).IsUnassigned());
 }
 
-TEST_F(PackageStandIn, BooleanArgumentsAndResults) {
+TEST_P(PackageStandIn, BooleanArgumentsAndResults) {
     pkg.ParameterMode = pmNamed;
     pkg.CallProcedure("toggle", {"b", true});
     Variant b = pkg.GetParameter("B");
@@ -101,7 +102,7 @@ TEST_F(PackageStandIn, BooleanArgumentsAndResults) {
     EXPECT_TRUE(pkg.GetParameter("b").IsNull());
 }
 
-TEST_F(PackageStandIn, OutputMarkersBringBackWhatTheProcedureAssigned) {
+TEST_P(PackageStandIn, OutputMarkersBringBackWhatTheProcedureAssigned) {
     pkg.CallProcedure("split", {"ab-cd", OutString, OutString});
     EXPECT_EQ(pkg.GetParameter(1).ToString(), "ab");
     EXPECT_EQ(pkg.GetParameter(2).ToString(), "cd");
@@ -117,7 +118,7 @@ TEST_F(PackageStandIn, OutputMarkersBringBackWhatTheProcedureAssigned) {
     EXPECT_TRUE(pkg.GetParameter("tail").IsUnassigned());
 }
 
-TEST_F(PackageStandIn, PackageVariablesAreReadAndWritten) {
+TEST_P(PackageStandIn, PackageVariablesAreReadAndWritten) {
     EXPECT_EQ(pkg.GetStringVariable("title").ToString(), "start");
     struct Case {
         const char* name;
@@ -153,7 +154,7 @@ TEST_F(PackageStandIn, PackageVariablesAreReadAndWritten) {
     EXPECT_TRUE(pkg.GetParameter(0).IsUnassigned());
 }
 
-TEST_F(PackageStandIn, DatabaseErrorsComeFromTheGeneratedBlock) {
+TEST_P(PackageStandIn, DatabaseErrorsComeFromTheGeneratedBlock) {
     try {
         pkg.CallProcedure("fail", {"boom"});
         FAIL() << "no error";
@@ -171,8 +172,8 @@ TEST_F(PackageStandIn, DatabaseErrorsComeFromTheGeneratedBlock) {
     EXPECT_EQ(pkg.CallIntegerFunction("add", {20, 22}).ToInteger(), 42);
 }
 
-TEST_F(PackageStandIn, SessionChangesMoveThePackageAndItsStatement) {
-    auto other = db.LogOn(false);
+TEST_P(PackageStandIn, SessionChangesMoveThePackageAndItsStatement) {
+    auto other = db.LogOn(GetParam());
     EXPECT_TRUE(session->Packages.Contains(&pkg));
     EXPECT_TRUE(session->Queries.Contains(&pkg.Query()));
     pkg.SetSession(other.get());
@@ -196,5 +197,8 @@ TEST_F(PackageStandIn, SessionChangesMoveThePackageAndItsStatement) {
         EXPECT_EQ(e.Message(), "Session undefined");
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(CallModes, PackageStandIn, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "OCI7" : "OCI8"; });
 
 } // namespace
