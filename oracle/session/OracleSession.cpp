@@ -311,6 +311,8 @@ void TOracleSession::Rollback() {
 
 void TOracleSession::InternalCommit() {
     if (MTSEnlisted()) throw Exception("Cannot commit an MTS Controlled Transaction");
+    // Without a connection there is nothing to commit (and no client to call).
+    if (!FConnected) return;
     Acquire(true);
     FInTransaction = itUnknown;
     if (FUseOCI80)

@@ -128,6 +128,12 @@ protected:
 } // namespace
 
 TEST_F(TransactionTest, CommitRollbackAndSavepointsInBothInterfaces) {
+    {
+        // Never connected, the client not even loaded: nothing to do.
+        TOracleSession idle;
+        EXPECT_NO_THROW(idle.InternalCommit());
+        EXPECT_NO_THROW(idle.InternalRollback());
+    }
     for (bool oci7 : {false, true}) {
         SCOPED_TRACE(oci7 ? "OCI7" : "OCI8");
         TOracleSession session;
