@@ -1645,7 +1645,7 @@ uint16_t FunctionCode(const sql::Statement& st) {
     case K::AlterTable: return 26;
     case K::AlterUser: return 53;
     case K::AlterSession: return 52;
-    case K::AlterSystem: return 49;
+    case K::AlterSystem: return 32;
     case K::AlterIndex: return 41;
     case K::Drop:
         if (t == "TABLE") return 8;
@@ -1666,9 +1666,9 @@ uint16_t FunctionCode(const sql::Statement& st) {
     case K::Comment: return 38;
     case K::Grant: return 28;
     case K::Revoke: return 29;
-    case K::Commit: return 44;
-    case K::Rollback: return 45;
-    case K::Savepoint: return 46;
+    case K::Commit: return 54;      // OCI's function codes, not V$SQLCOMMAND's command types
+    case K::Rollback: return 55;
+    case K::Savepoint: return 56;
     case K::SetTransaction: return 33;
     case K::LockTable: return 35;
     case K::Rename: return 37;

@@ -64,6 +64,11 @@ TEST_F(FrontEndTest, StatementTypesPlaceholdersAndReturning) {
     auto proc = scott_->Prepare("create or replace procedure p is begin null; end;");
     EXPECT_EQ(proc->Type(), StatementType::Create);
     EXPECT_EQ(proc->SqlFunctionCode(), 24);
+    // OCI's SQL function codes for transaction control, which differ from V$SQLCOMMAND's numbers
+    for (const auto& [sql, code] : std::vector<std::pair<const char*, int>>{
+             {"commit", 54}, {"rollback", 55}, {"savepoint s1", 56}, {"alter system kill session '1,1'", 32},
+             {"set transaction read only", 33}, {"alter session set nls_date_format = 'DD.MM.YYYY'", 52}})
+        EXPECT_EQ(scott_->Prepare(sql)->SqlFunctionCode(), code) << sql;
     proc->Execute(Binds({}));   // the built-in interpreter stores the unit
     EXPECT_FALSE(proc->CompiledWithErrors());
 }
