@@ -417,6 +417,39 @@ TEST_P(QueryFieldsTest, TimestampsGoInAndOutThroughDescriptors) {
                      ComposeDateTime(EncodeDate(2020, 1, 2), EncodeTime(3, 4, 5, 0)).Value);
 }
 
+// A CURSOR(...) column gives every row a query of its own that fetches without parsing.
+TEST_P(QueryFieldsTest, NestedCursorColumnsOpenAsQueries) {
+    if (Oci7()) GTEST_SKIP() << "cursor columns are an OCI8 feature";
+    RunSql(*FSession, "create table d (id number(3), name varchar2(10))");
+    RunSql(*FSession, "create table e (dept number(3), name varchar2(10))");
+    RunSql(*FSession, "insert into d values (1, 'one')");
+    RunSql(*FSession, "insert into d values (2, 'two')");
+    RunSql(*FSession, "insert into e values (1, 'ann')");
+    RunSql(*FSession, "insert into e values (1, 'bob')");
+    auto q = Select("select d.id, cursor(select e.name from e where e.dept = d.id order by e.name) staff "
+                    "from d order by d.id");
+    q->Execute();
+    EXPECT_EQ(q->FieldType(1), otCursor);
+    std::vector<std::vector<std::string>> staff;
+    while (!q->Eof()) {
+        std::unique_ptr<TOracleQuery> nested = q->GetCursor(1);
+        EXPECT_EQ(nested->Name(), "NestedCursorQuery");
+        nested->Execute();
+        std::vector<std::string> names;
+        for (; !nested->Eof(); nested->Next()) names.push_back(nested->FieldAsString(0));
+        staff.push_back(names);
+        q->Next();
+    }
+    EXPECT_EQ(staff, (std::vector<std::vector<std::string>>{{"ann", "bob"}, {}}));
+    q->Execute();
+    try {
+        q->GetCursor(0);
+        ADD_FAILURE() << "a number column opened as a cursor";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Field ID is not a cursor");
+    }
+}
+
 // A complex variable is cleared with a plain nullptr, as with a typed null pointer.
 TEST(QueryComplexVariables, NullptrClearsTheObject) {
     TOracleQuery q, cursor;
