@@ -149,6 +149,13 @@ TEST_F(DBMSStandIn, PipeItemsKeepTheirTypesBetweenSessions) {
     receive.Unpack_Message(item);
     EXPECT_EQ(item.ToDouble(), 7);
     EXPECT_EQ(receive.Next_Item_Type(), 0);
+    // nothing left to unpack: the server's error reaches the caller
+    try {
+        receive.Unpack_Message(item);
+        ADD_FAILURE() << "an item unpacked from an empty buffer";
+    } catch (const EOracleError& e) {
+        EXPECT_EQ(e.ErrorCode(), 6556);
+    }
     // an empty pipe times out
     EXPECT_EQ(receive.Receive_Message("orders", 0), 1);
 
@@ -208,7 +215,7 @@ TEST_F(DBMSStandIn, JobsAreSubmittedRunChangedAndRemoved) {
     int job = 0;
     jobs.Submit(job, "null;", Now(), "sysdate + 1", false);
     ASSERT_GT(job, 0);
-    const std::string where = " from user_jobs where job = " + std::to_string(job);
+    const std::string where = std::string(" from user_jobs where job = ") + std::to_string(job);
     EXPECT_EQ(Scalar(*session, "select what || '|' || interval" + where), "null;|sysdate + 1");
     jobs.What(job, "insert into job_log values (1);");
     jobs.Interval(job, "sysdate + 2");
