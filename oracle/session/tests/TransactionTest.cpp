@@ -139,13 +139,17 @@ TEST_F(TransactionTest, CommitRollbackAndSavepointsInBothInterfaces) {
         TOracleSession session;
         Connect(session, oci7);
         Exec(session, "create table t (n number)");
+        EXPECT_FALSE(session.InTransaction());
         Exec(session, "insert into t values (1)");
+        EXPECT_TRUE(session.InTransaction());
         session.Savepoint("before_two");
         Exec(session, "insert into t values (2)");
         session.RollbackToSavepoint("before_two");
         session.Commit();
         Exec(session, "insert into t values (3)");
+        EXPECT_TRUE(session.InTransaction());
         session.Rollback();
+        EXPECT_FALSE(session.InTransaction());
         EXPECT_EQ(Value(session, "select count(*) || ':' || sum(n) from t"), "1:1");
         // A savepoint that was never set (and none after the commit).
         try {
