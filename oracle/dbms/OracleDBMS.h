@@ -128,7 +128,7 @@ public:
     std::string Unique_Session_Name();
 };
 
-enum TUTL_File_Error {
+enum TUTL_File_Error : int {
     ufInvalidPath,
     ufInvalidMode,
     ufInvalidFilehandle,
