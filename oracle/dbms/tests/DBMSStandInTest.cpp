@@ -203,10 +203,26 @@ TEST_F(DBMSStandIn, ApplicationInfoIsReadBack) {
     info.Set_Client_Info("client");
     info.Read_Client_Info(client);
     EXPECT_EQ(client, "client");
-    // a null read comes back as empty text
-    info.Set_Client_Info("");
-    info.Read_Client_Info(client);
-    EXPECT_EQ(client, "");
+    // a null read comes back as empty text, also when the session gives nulls as null
+    for (TNullValueOption nulls : {nvUnAssigned, nvNull}) {
+        session->NullValue = nulls;
+        info.Set_Client_Info("");
+        info.Read_Client_Info(client);
+        EXPECT_EQ(client, "");
+    }
+}
+
+TEST_F(DBMSStandIn, DebugShowsTheWrappersBlock) {
+    std::vector<std::string> shown;
+    QueryDebugHook = [&](TOracleQuery& q) { shown.push_back(q.SQL().Text()); };
+    TDBMS_Output& out = session->DBMS_Output();
+    out.SetDebug(true);
+    out.Put_Line("x");
+    out.SetDebug(false);
+    out.Put_Line("y");
+    QueryDebugHook = nullptr;
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "begin\r\n  sys.dbms_output.put_line(a => :a);\r\nend;\r\n");
 }
 
 TEST_F(DBMSStandIn, JobsAreSubmittedRunChangedAndRemoved) {
