@@ -162,11 +162,15 @@ TEST_P(PackageStandIn, DatabaseErrorsComeFromTheGeneratedBlock) {
         EXPECT_EQ(e.ErrorCode(), 20001);
         EXPECT_NE(e.Message().find("boom"), std::string::npos) << e.Message();
     }
+    // the position in the error is that of the call in the generated block (after the declare
+    // section of a BOOLEAN argument)
     try {
-        pkg.CallProcedure("no_such_procedure", NoParameters);
+        pkg.CallProcedure("no_such_procedure", {true});
         FAIL() << "no error";
     } catch (const EOracleError& e) {
-        EXPECT_NE(e.ErrorCode(), 0);
+        EXPECT_EQ(e.ErrorCode(), 6550);
+        EXPECT_NE(e.Message().find("line 4, column 3"), std::string::npos) << e.Message();
+        EXPECT_NE(e.Message().find("NO_SUCH_PROCEDURE"), std::string::npos) << e.Message();
     }
     // the package goes on working after a failed call
     EXPECT_EQ(pkg.CallIntegerFunction("add", {20, 22}).ToInteger(), 42);
