@@ -14,11 +14,12 @@ using quorvel::testing::StandInDatabase;
 
 namespace {
 
-class DBMSStandIn : public ::testing::Test {
+// In OCI8 mode (false) and OCI7 mode (true).
+class DBMSStandIn : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         if (!db.Create()) GTEST_SKIP() << "QUORVEL_STANDIN_HOME is not set";
-        session = db.LogOn(false);
+        session = db.LogOn(GetParam());
     }
 
     std::string Scalar(TOracleSession& on, const std::string& sql) {
@@ -33,7 +34,7 @@ protected:
     std::unique_ptr<TOracleSession> session;
 };
 
-TEST_F(DBMSStandIn, EverySessionOffersOneWrapperOfEachKind) {
+TEST_P(DBMSStandIn, EverySessionOffersOneWrapperOfEachKind) {
     EXPECT_EQ(&session->DBMS_Output(), &session->DBMS_Output());
     const std::vector<std::pair<TDBMSPackage*, const char*>> wrappers = {
         {&session->DBMS_Alert(), "dbms_alert"}, {&session->DBMS_Application_Info(), "dbms_application_info"},
@@ -48,11 +49,11 @@ TEST_F(DBMSStandIn, EverySessionOffersOneWrapperOfEachKind) {
     }
     // the wrappers go with their session; a new session has its own
     session.reset();
-    auto other = db.LogOn(false);
+    auto other = db.LogOn(GetParam());
     EXPECT_EQ(other->DBMS_Pipe().Session(), other.get());
 }
 
-TEST_F(DBMSStandIn, OutputLinesAreReadOneByOneAndAsABlock) {
+TEST_P(DBMSStandIn, OutputLinesAreReadOneByOneAndAsABlock) {
     TDBMS_Output& out = session->DBMS_Output();
     out.Enable(20000);
     out.Put("a");
@@ -103,24 +104,8 @@ TEST_F(DBMSStandIn, OutputLinesAreReadOneByOneAndAsABlock) {
     EXPECT_EQ(status, 1);
 }
 
-TEST_F(DBMSStandIn, OutputBlockAndBooleanArgumentsInOCI7Mode) {
-    auto oci7 = db.LogOn(true);
-    TDBMS_Output& out = oci7->DBMS_Output();
-    out.Enable(20000);
-    out.Put_Line("a");
-    out.Put_Line("b");
-    std::string lines;
-    int n = 5;
-    out.Get_Lines(lines, n);
-    EXPECT_EQ(n, 2);
-    EXPECT_EQ(lines, "a\r\nb");
-    int job = 0;
-    oci7->DBMS_Job().Submit(job, "null;", Now(), "sysdate + 1", true);
-    EXPECT_GT(job, 0);
-}
-
-TEST_F(DBMSStandIn, PipeItemsKeepTheirTypesBetweenSessions) {
-    auto other = db.LogOn(false);
+TEST_P(DBMSStandIn, PipeItemsKeepTheirTypesBetweenSessions) {
+    auto other = db.LogOn(GetParam());
     TDBMS_Pipe& send = session->DBMS_Pipe();
     TDBMS_Pipe& receive = other->DBMS_Pipe();
     const TDateTime day = EncodeDate(2020, 5, 17);
@@ -172,8 +157,8 @@ TEST_F(DBMSStandIn, PipeItemsKeepTheirTypesBetweenSessions) {
     EXPECT_NE(send.Unique_Session_Name(), receive.Unique_Session_Name());
 }
 
-TEST_F(DBMSStandIn, AlertsArriveAfterTheSignallingCommit) {
-    auto other = db.LogOn(false);
+TEST_P(DBMSStandIn, AlertsArriveAfterTheSignallingCommit) {
+    auto other = db.LogOn(GetParam());
     TDBMS_Alert& listener = other->DBMS_Alert();
     listener.Register("PRICES");
     session->DBMS_Alert().Signal("PRICES", "changed");
@@ -191,7 +176,7 @@ TEST_F(DBMSStandIn, AlertsArriveAfterTheSignallingCommit) {
     listener.RemoveAll();
 }
 
-TEST_F(DBMSStandIn, ApplicationInfoIsReadBack) {
+TEST_P(DBMSStandIn, ApplicationInfoIsReadBack) {
     TDBMS_Application_Info& info = session->DBMS_Application_Info();
     info.Set_Module("Installer", "warehouse.sql");
     std::string module, action, client;
@@ -212,7 +197,7 @@ TEST_F(DBMSStandIn, ApplicationInfoIsReadBack) {
     }
 }
 
-TEST_F(DBMSStandIn, DebugShowsTheWrappersBlock) {
+TEST_P(DBMSStandIn, DebugShowsTheWrappersBlock) {
     std::vector<std::string> shown;
     QueryDebugHook = [&](TOracleQuery& q) { shown.push_back(q.SQL().Text()); };
     TDBMS_Output& out = session->DBMS_Output();
@@ -225,7 +210,7 @@ TEST_F(DBMSStandIn, DebugShowsTheWrappersBlock) {
     EXPECT_EQ(shown[0], "begin\r\n  sys.dbms_output.put_line(a => :a);\r\nend;\r\n");
 }
 
-TEST_F(DBMSStandIn, JobsAreSubmittedRunChangedAndRemoved) {
+TEST_P(DBMSStandIn, JobsAreSubmittedRunChangedAndRemoved) {
     RunSql(*session, "create table job_log (n number)");
     TDBMS_Job& jobs = session->DBMS_Job();
     int job = 0;
@@ -272,13 +257,13 @@ protected:
         if (IsSkipped()) return;
         files = db.Root() + "/files";
         std::filesystem::create_directories(files);
-        auto system = db.LogOn(false, "system/manager");
+        auto system = db.LogOn(GetParam(), "system/manager");
         RunSql(*system, "create or replace directory module_files as '" + files + "'");
     }
     std::string files;
 };
 
-TEST_F(UTLFileStandIn, FilesAreWrittenAndReadThroughTheFileRecord) {
+TEST_P(UTLFileStandIn, FilesAreWrittenAndReadThroughTheFileRecord) {
     TUTL_File& utl = session->UTL_File();
     Variant f = utl.FOpen("MODULE_FILES", "log.txt", "w");
     EXPECT_FALSE(f.IsNullOrUnassigned());
@@ -312,7 +297,7 @@ TEST_F(UTLFileStandIn, FilesAreWrittenAndReadThroughTheFileRecord) {
     EXPECT_FALSE(utl.Is_Open(r));
 }
 
-TEST_F(UTLFileStandIn, PackageExceptionsBecomeFileErrors) {
+TEST_P(UTLFileStandIn, PackageExceptionsBecomeFileErrors) {
     TUTL_File& utl = session->UTL_File();
     struct Case {
         std::function<void()> call;
@@ -346,5 +331,9 @@ TEST_F(UTLFileStandIn, PackageExceptionsBecomeFileErrors) {
     }
     utl.FClose(w);
 }
+
+const auto ModeName = [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "OCI7" : "OCI8"; };
+INSTANTIATE_TEST_SUITE_P(CallModes, DBMSStandIn, ::testing::Values(false, true), ModeName);
+INSTANTIATE_TEST_SUITE_P(CallModes, UTLFileStandIn, ::testing::Values(false, true), ModeName);
 
 } // namespace
