@@ -164,11 +164,10 @@ void TDBMS_Output::Get_Line(std::string& line, int& status) {
 
 void TDBMS_Output::Get_Lines(std::string& lines, int& numLines) {
     lines.clear();
-    if (numLines < 1) {
-        // Nothing asked for: a PL/SQL table needs at least one element.
-        numLines = 0;
-        return;
-    }
+    const int wanted = numLines;
+    numLines = 0;
+    // Nothing asked for: a PL/SQL table needs at least one element.
+    if (wanted < 1) return;
     TOracleQuery& q = OwnStatement();
     q.SQL().Add("begin");
     q.SQL().Add("  sys.dbms_output.get_lines(lines => :lines, numlines => :numlines);");
@@ -179,18 +178,28 @@ void TDBMS_Output::Get_Lines(std::string& lines, int& numLines) {
     int lineBytes = 255;
     if (TOracleSession* s = Session(); s && s->Connected())
         lineBytes = std::min(255 * std::max(1, s->CharacterSize()), std::max(255, s->MaxVarchar()));
-    q.DimPLSQLTable("lines", numLines, lineBytes);
-    q.DeclareAndSet("numlines", otInteger, Int(numLines));
-    q.Execute();
-    Variant n = q.GetVariable("numlines");
-    numLines = n.IsNullOrUnassigned() ? 0 : n.ToInteger();
-    Variant table = q.GetVariable("lines");
-    if (!table.IsArray()) return;
-    int count = 0;
-    for (int i = table.LowBound(); i <= table.HighBound() && count < numLines; ++i, ++count) {
-        std::string element = VarToStr(table.Element(i));
-        if (lines.empty()) lines = element;
-        else lines += "\r\n" + element;
+    // A large request is served a table's worth at a time, so the buffers stay small however
+    // many lines are asked for; the lines and the count are those of one call.
+    const int tableSize = std::min(wanted, LinesPerCall);
+    q.DimPLSQLTable("lines", tableSize, lineBytes);
+    q.DeclareVariable("numlines", otInteger);
+    while (numLines < wanted) {
+        const int ask = std::min(wanted - numLines, tableSize);
+        q.SetVariable("numlines", Int(ask));
+        q.Execute();
+        Variant n = q.GetVariable("numlines");
+        const int got = n.IsNullOrUnassigned() ? 0 : std::min(n.ToInteger(), ask);
+        Variant table = q.GetVariable("lines");
+        if (table.IsArray()) {
+            int count = 0;
+            for (int i = table.LowBound(); i <= table.HighBound() && count < got; ++i, ++count) {
+                std::string element = VarToStr(table.Element(i));
+                if (lines.empty()) lines = element;
+                else lines += "\r\n" + element;
+            }
+        }
+        numLines += std::max(got, 0);
+        if (got < ask) break;
     }
 }
 

@@ -103,8 +103,10 @@ public:
     // status 0: a line was read; 1: the buffer holds no more lines.
     void Get_Line(std::string& line, int& status);
     // Up to numLines lines (of up to 255 characters) joined with CR LF; numLines becomes the
-    // number read. Empty lines before the first non-empty one are left out.
+    // number read. Empty lines before the first non-empty one are left out. More than
+    // LinesPerCall lines are read in several calls of the server package.
     void Get_Lines(std::string& lines, int& numLines);
+    static constexpr int LinesPerCall = 1000;
 };
 
 // sys.dbms_pipe. RAW items travel as hexadecimal text.

@@ -104,6 +104,29 @@ TEST_P(DBMSStandIn, OutputLinesAreReadOneByOneAndAsABlock) {
     EXPECT_EQ(status, 1);
 }
 
+TEST_P(DBMSStandIn, ManyLinesAreReadATableAtATime) {
+    TOracleQuery fill;
+    fill.SetSession(session.get());
+    fill.SQL().SetText("begin dbms_output.enable(null); for i in 1 .. 2500 loop dbms_output.put_line('line ' || i); end loop; end;");
+    fill.Execute();
+    TDBMS_Output& out = session->DBMS_Output();
+    std::string lines;
+    int n = 100000;
+    out.Get_Lines(lines, n);
+    EXPECT_EQ(n, 2500);
+    std::string expected;
+    for (int i = 1; i <= 2500; ++i) expected += (i > 1 ? "\r\n" : "") + std::string("line ") + std::to_string(i);
+    EXPECT_EQ(lines, expected);
+    // the table holds one call's worth, not what was asked for
+    EXPECT_EQ(out.Package().Query().Variables().Data(0).ArraySize, TDBMS_Output::LinesPerCall);
+    // exactly a table's worth left: the second call finds nothing more
+    fill.SQL().SetText("begin for i in 1 .. 1000 loop dbms_output.put_line('x'); end loop; end;");
+    fill.Execute();
+    n = 1001;
+    out.Get_Lines(lines, n);
+    EXPECT_EQ(n, 1000);
+}
+
 TEST_P(DBMSStandIn, PipeItemsKeepTheirTypesBetweenSessions) {
     auto other = db.LogOn(GetParam());
     TDBMS_Pipe& send = session->DBMS_Pipe();
