@@ -137,6 +137,9 @@ TEST_P(DBMSStandIn, PipeItemsKeepTheirTypesBetweenSessions) {
     send.Pack_Message(Variant(day));
     send.Pack_Message_Raw("0A0B");
     send.Pack_Message(Variant(int64_t(7)));
+    const std::string rowid = Scalar(*session, "select rowid from dept where deptno = 10");
+    send.Pack_Message_Rowid(rowid);
+    send.Pack_Message_Rowid(rowid);
     EXPECT_EQ(send.Send_Message("orders", 0, 8192), 0);
 
     EXPECT_EQ(receive.Receive_Message("orders", 5), 0);
@@ -156,6 +159,12 @@ TEST_P(DBMSStandIn, PipeItemsKeepTheirTypesBetweenSessions) {
     EXPECT_EQ(raw, "0A0B");
     receive.Unpack_Message(item);
     EXPECT_EQ(item.ToDouble(), 7);
+    EXPECT_EQ(receive.Next_Item_Type(), 11);
+    receive.Unpack_Message(item);
+    EXPECT_EQ(item.ToString(), rowid);
+    std::string text;
+    receive.Unpack_Message_Rowid(text);
+    EXPECT_EQ(text, rowid);
     EXPECT_EQ(receive.Next_Item_Type(), 0);
     // nothing left to unpack: the server's error reaches the caller
     try {
