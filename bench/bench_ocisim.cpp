@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -147,6 +148,7 @@ int main(int argc, char** argv) {
 
     // --- fetch: OCI array fetches of 100 rows versus sqlite3_step on the engine's own file
     long hwmBefore = StatusKb("VmHWM:");
+    long rssBefore = StatusKb("VmRSS:"), rssMax = rssBefore;
     OCIStmt* st = nullptr;
     OCIHandleAlloc(env, (void**)&st, OCI_HTYPE_STMT, 0, nullptr);
     const char* sql = "select n, s, d, a from bench";
@@ -175,6 +177,7 @@ int main(int argc, char** argv) {
         OCIAttrGet(st, OCI_HTYPE_STMT, &got, nullptr, OCI_ATTR_ROWS_FETCHED, err);
         for (ub4 i = 0; i < got; ++i) checksum += ub4(n[i]) + sLen[i] + d[i][3] + a[i].OCINumberPart[0];
         fetched += got;
+        if (fetched % 50000 == 0) rssMax = std::max(rssMax, StatusKb("VmRSS:"));   // resident size while fetching
     } while (r == OCI_SUCCESS);
     double ociFetch = Seconds(t0);
     OCIHandleFree(st, OCI_HTYPE_STMT);
@@ -221,7 +224,8 @@ int main(int argc, char** argv) {
                 sqliteFetch, ociFetch / sqliteFetch);
     std::printf("insert %u rows, one array execute: ocisim %.3f s, sqlite loop %.3f s, ratio %.2f (target <= 3)\n", insertRows,
                 ociInsert, sqliteInsert, ociInsert / sqliteInsert);
-    std::printf("peak RSS before fetch %ld kB, after fetch %ld kB (growth %ld kB)\n", hwmBefore, hwmAfter, hwmAfter - hwmBefore);
+    std::printf("peak RSS before fetch %ld kB, after fetch %ld kB (growth %ld kB); resident %ld kB before, at most %ld kB while fetching\n",
+                hwmBefore, hwmAfter, hwmAfter - hwmBefore, rssBefore, rssMax);
     OCILogoff(svc, err);
     OCIHandleFree(env, OCI_HTYPE_ENV);
     std::error_code ec;
