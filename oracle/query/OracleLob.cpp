@@ -695,10 +695,14 @@ void TLOBLocator::SaveToFile(const std::string& fileName) {
     TFileStream file(fileName, fmCreate);
     FPosition = 0;
     const int64_t size = Size();
-    std::vector<uint8_t> chunk(size_t(std::min<int64_t>(std::max<int64_t>(size, 2), 1 << 20)) & ~size_t(1));
+    // A byte-mode CLOB counts its size in characters, which may take several bytes each: it is
+    // read until nothing more comes.
+    const bool byCharacters = FLOBType == otCLOB && !IsUTF16();
+    std::vector<uint8_t> chunk(size_t(std::min<int64_t>(std::max<int64_t>(size, 4096), 1 << 20)) & ~size_t(1));
     int64_t done = 0;
-    while (done < size) {
-        const int64_t n = Read(chunk.data(), std::min<int64_t>(int64_t(chunk.size()), size - done));
+    while (byCharacters || done < size) {
+        const int64_t n = Read(chunk.data(), byCharacters ? int64_t(chunk.size())
+                                                          : std::min<int64_t>(int64_t(chunk.size()), size - done));
         if (n <= 0) break;
         file.WriteBuffer(chunk.data(), n);
         done += n;

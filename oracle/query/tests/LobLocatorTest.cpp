@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,29 @@ TEST_F(LobLocatorTest, ClobOutsideTextModeMovesBytes) {
     lob->SetAsString("one\r\ntwo");
     EXPECT_EQ(lob->Size(), 7);
     EXPECT_EQ(lob->AsString(), "one\r\ntwo");
+}
+
+// Files of multi-byte text through a byte-mode CLOB: the size counts characters, so saving
+// must not stop after that many bytes.
+TEST_F(LobLocatorTest, ClobOutsideTextModeSavesAndLoadsWholeText) {
+    DefaultVariableCharSet = false;
+    auto lob = TLOBLocator::CreateTemporary(FSession.get(), otCLOB, true);
+    DefaultVariableCharSet = true;
+    ASSERT_FALSE(lob->IsUTF16());
+    const std::string path = FDb.Root() + "/text.txt";
+    auto fileText = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+
+    const std::string text = Utf16ToAnsi(u"Привет abc");
+    lob->SetAsString(text);
+    lob->SaveToFile(path);
+    EXPECT_EQ(fileText(), text);
+
+    lob->SetAsString("");
+    lob->LoadFromFile(path);
+    EXPECT_EQ(lob->AsString(), text);
 }
 
 TEST_F(LobLocatorTest, ColumnLocatorsFollowTheCurrentRow) {
