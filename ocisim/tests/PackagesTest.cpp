@@ -502,6 +502,25 @@ TEST_F(Packages, ErrorStackNamesTheCaughtError) {
     ASSERT_EQ(Run("declare n number; begin select 1 into n from dual where 1 = 0; exception when others then :s := dbms_utility.format_error_stack; end;", b),
               OCI_SUCCESS) << ErrText(err);
     EXPECT_EQ(b.S("s").substr(0, 24), "ORA-01403: no data found");
+    // the call stack names the stored unit that asks for it and the block that called it
+    ASSERT_EQ(Run("create or replace procedure who_calls(s out varchar2) is begin s := dbms_utility.format_call_stack; end;"), OCI_SUCCESS)
+        << ErrText(err);
+    Binds c;
+    c.Str("s");
+    ASSERT_EQ(Run("begin who_calls(:s); end;", c), OCI_SUCCESS) << ErrText(err);
+    std::string stack = c.S("s");
+    EXPECT_EQ(stack.substr(0, 29), "----- PL/SQL Call Stack -----") << stack;
+    EXPECT_NE(stack.find("procedure SCOTT.WHO_CALLS"), std::string::npos) << stack;
+    EXPECT_NE(stack.find("anonymous block"), std::string::npos) << stack;
+    ASSERT_EQ(Run("create or replace package who_pk is procedure p(s out varchar2); end;"), OCI_SUCCESS) << ErrText(err);
+    ASSERT_EQ(Run("create or replace package body who_pk is procedure p(s out varchar2) is begin who_calls(s); end; end;"), OCI_SUCCESS)
+        << ErrText(err);
+    Binds d;
+    d.Str("s");
+    ASSERT_EQ(Run("begin who_pk.p(:s); end;", d), OCI_SUCCESS) << ErrText(err);
+    stack = d.S("s");
+    size_t proc = stack.find("procedure SCOTT.WHO_CALLS"), body = stack.find("package body SCOTT.WHO_PK"), block = stack.find("anonymous block");
+    EXPECT_TRUE(proc != std::string::npos && body != std::string::npos && block != std::string::npos && proc < body && body < block) << stack;
 }
 
 } // namespace

@@ -3120,8 +3120,12 @@ std::string Interp::CallStack() const {
         std::string name = it->label;
         if (name == "line" || name.empty()) name = "anonymous block";
         else {
+            // the kind of the unit the frame runs in: "procedure SCOTT.P", "package body SCOTT.PK" ...
             name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
-            name = "package body " + name;
+            std::string kind = it->unit ? it->unit->kind : std::string("PACKAGE BODY");
+            if (kind == "BLOCK" || kind == "CALL") kind = "ANONYMOUS BLOCK";
+            for (auto& ch : kind) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            name = kind == "anonymous block" ? kind : kind + " " + name;
         }
         s += buf + name + "\n";
     }
