@@ -222,6 +222,19 @@ TEST_F(QuotedBlocks, EveryBlockTheLibrarySendsRunsWithTheResultsItReads) {
         {"set BOOLEAN variable", Call("PKG.B := sys.diutil.int_to_bool(:quorvel__value);"), {{"quorvel__value", 'i', "1", nullptr}}},
         {"get BOOLEAN variable", Call(":quorvel__value := sys.diutil.bool_to_int(PKG.B);"), {{"quorvel__value", 'i', nullptr, "1"}}},
 
+        // a static method of an object type, its name quoted as the object's method call writes it
+        {"setup", "create type calc_t as object (n number, static function twice(a number) return number, "
+                  "static function big(a number) return boolean, static procedure note(a in out varchar2))", {}},
+        {"setup", "create type body calc_t as static function twice(a number) return number is begin return a * 2; end; "
+                  "static function big(a number) return boolean is begin return a > 10; end; "
+                  "static procedure note(a in out varchar2) is begin a := a || '!'; end; end;", {}},
+        {"static method", L({"begin", "  :quorvel_value := SCOTT.CALC_T.\"TWICE\"(A => :A);", "end;"}),
+         {{"quorvel_value", 'f', nullptr, "42"}, {"A", 'f', "21", nullptr}}},
+        {"BOOLEAN method", L({"begin", "  :quorvel_value := sys.diutil.bool_to_int(SCOTT.CALC_T.\"BIG\"(A => :A));", "end;"}),
+         {{"quorvel_value", 'i', nullptr, "1"}, {"A", 'f', "11", nullptr}}},
+        {"method procedure", L({"begin", "  SCOTT.CALC_T.\"NOTE\"(A => :A);", "end;"}), {{"A", 's', "hi", "hi!"}}},
+        {"schema-qualified constructor", "declare c calc_t := scott.calc_t(5); begin :n := c.n; end;", {{"n", 'i', nullptr, "5"}}},
+
         // DBMS_ALERT
         {"alert", Call("sys.dbms_alert.set_defaults(sensitivity => :sensitivity);"), {{"sensitivity", 'i', "1", nullptr}}},
         {"alert", Call("sys.dbms_alert.register(name => :name);"), {{"name", 's', "stock_low", nullptr}}},

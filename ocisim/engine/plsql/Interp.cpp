@@ -2104,7 +2104,7 @@ struct Interp::Impl {
                     if (NativePackage* np = NativeFor(nm[0])) { CallNative(*np, nm[1], e.args, f, e, false); return; }
             }
             PV ignored;
-            if (n.size() == 2 && TypeCall(n, e.args, f, e, ignored)) return;
+            if ((n.size() == 2 || n.size() == 3) && TypeCall(n, e.args, f, e, ignored)) return;
             if (CallStored(n, e.args, f, e, false, nullptr)) return;
             throw Compile(e.line, e.col, "PLS-00201: identifier '" + Join(n) + "' must be declared");
         }
@@ -2687,11 +2687,20 @@ struct Interp::Impl {
         return t;
     }
     // TYPE(args): the constructor of a stored object or collection type; TYPE.METHOD(args): a static method.
-    bool TypeCall(const std::vector<std::string>& n, const std::vector<Arg>& args, Frame* f, const Expr& e, PV& out) {
+    bool TypeCall(const std::vector<std::string>& name, const std::vector<Arg>& args, Frame* f, const Expr& e, PV& out) {
         std::string owner = sql.SchemaName();
-        if (n.size() > 2 || ObjectType(owner, n[0]) != "TYPE") return false;
+        std::vector<std::string> n = name;
+        if (n.empty() || n.size() > 3) return false;
+        if (ObjectType(owner, n[0]) != "TYPE") {
+            // SCHEMA.TYPE(args), SCHEMA.TYPE.METHOD(args)
+            if (n.size() < 2 || ObjectType(n[0], n[1]) != "TYPE") return false;
+            owner = n[0];
+            n.erase(n.begin());
+        } else if (n.size() > 2) {
+            return false;
+        }
         if (n.size() == 1) {
-            TI t = StoredType(n);
+            TI t = StoredType({owner, n[0]});
             if (!t) return false;
             PV v = Initial(t);
             if (t->b == TypeInfo::Table) {
