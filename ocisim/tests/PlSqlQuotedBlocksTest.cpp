@@ -234,6 +234,14 @@ TEST_F(QuotedBlocks, EveryBlockTheLibrarySendsRunsWithTheResultsItReads) {
          {{"quorvel_value", 'i', nullptr, "1"}, {"A", 'f', "11", nullptr}}},
         {"method procedure", L({"begin", "  SCOTT.CALC_T.\"NOTE\"(A => :A);", "end;"}), {{"A", 's', "hi", "hi!"}}},
         {"schema-qualified constructor", "declare c calc_t := scott.calc_t(5); begin :n := c.n; end;", {{"n", 'i', nullptr, "5"}}},
+        // member methods on a variable declared as the object's method call declares it (the object
+        // itself comes from the client's object cache, which the stand-in does not have yet)
+        {"setup", "create type pt_t as object (x number, member function norm return number, member procedure scale(f number))", {}},
+        {"setup", "create type body pt_t as member function norm return number is begin return abs(x); end; "
+                  "member procedure scale(f number) is begin x := x * f; end; end;", {}},
+        {"member methods", L({"declare", "  quorvel_object SCOTT.PT_T;", "begin", "  quorvel_object := SCOTT.PT_T(-3);",
+                              "  :quorvel_value := quorvel_object.\"NORM\"();", "  quorvel_object.\"SCALE\"(F => :F);", "  :x := quorvel_object.x;", "end;"}),
+         {{"quorvel_value", 'f', nullptr, "3"}, {"F", 'f', "2", nullptr}, {"x", 'f', nullptr, "-6"}}},
 
         // DBMS_ALERT
         {"alert", Call("sys.dbms_alert.set_defaults(sensitivity => :sensitivity);"), {{"sensitivity", 'i', "1", nullptr}}},
