@@ -471,8 +471,10 @@ void TLOBLocator::Copy(TLOBLocator& source, int64_t length) {
                                      ub4(source.FPosition) + 1));
     } else {
         const bool sourceText = source.FLOBType == otCLOB && source.IsUTF16();
+        // Text CLOBs: the length, like the positions, is in bytes of UTF-16 and the database
+        // counts characters.
         Check(OCI.OCILobCopy(Svc(FSession), static_cast<OCIError*>(errhp), static_cast<OCILobLocator*>(*PLOB),
-                             static_cast<OCILobLocator*>(*source.PLOB), ub4(length), units(FPosition) + 1,
+                             static_cast<OCILobLocator*>(*source.PLOB), units(length), units(FPosition) + 1,
                              ub4(sourceText ? source.FPosition / 2 : source.FPosition) + 1));
     }
     ReportEnd(false, std::string());

@@ -322,6 +322,20 @@ TEST_F(LobLocatorTest, AssignCopyAppendErase) {
     b->Seek(0, soBeginning);
     EXPECT_EQ(b->ReadBytes(4), "a56" "0");
 
+    // Text CLOBs count every length and position in bytes of UTF-16: two per character.
+    auto x = TLOBLocator::CreateTemporary(FSession.get(), otCLOB, true);
+    auto y = TLOBLocator::CreateTemporary(FSession.get(), otCLOB, true);
+    ASSERT_TRUE(x->IsUTF16());
+    x->SetAsWideString(u"0123456789");
+    y->SetAsWideString(u"abcdef");
+    x->Seek(10, soBeginning);   // from "56789"
+    y->Seek(2, soBeginning);
+    y->Copy(*x, 4);
+    EXPECT_EQ(y->AsWideString(), u"a56def");
+    y->Seek(2, soBeginning);
+    EXPECT_EQ(y->Erase(4), 4);
+    EXPECT_EQ(y->AsWideString(), u"a  def");
+
     TLOBLocator c(FSession.get(), otBLOB);
     c.Assign(b.get());
     EXPECT_EQ(c.Position(), 0);
