@@ -7,19 +7,12 @@
 
 #include "oracle/dbms/OracleDBMS.h"
 #include "oracle/query/OracleQuery.h"
+#include "oracle/query/tests/QueryTestSupport.h"
 
 namespace quorvel {
 namespace {
 
-template <class F>
-void Unsent(F&& call) {
-    try {
-        call();
-        FAIL() << "the call ran without a session";
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Session undefined");
-    }
-}
+using testing::Unsent;
 
 std::string Sql(TDBMSPackage& w) { return w.Package().Query().SQL().Text(); }
 

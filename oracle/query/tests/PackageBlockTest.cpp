@@ -8,20 +8,12 @@
 
 #include "oracle/query/OraclePackage.h"
 #include "oracle/query/OracleQuery.h"
+#include "oracle/query/tests/QueryTestSupport.h"
 
 namespace quorvel {
 namespace {
 
-// Runs a call on a package without a session; the call must stop at the statement.
-template <class F>
-void Unsent(F&& call) {
-    try {
-        call();
-        FAIL() << "the call ran without a session";
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Session undefined");
-    }
-}
+using testing::Unsent;
 
 // The message of the exception a call raises, empty when it raises none.
 template <class F>

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -60,6 +61,16 @@ inline void RunSql(TOracleSession& session, const std::string& sql) {
     q.SetSession(&session);
     q.SQL().SetText(sql);
     q.Execute();
+}
+
+// Runs a call on a component without a session: it must fill its statement and stop there.
+inline void Unsent(const std::function<void()>& call) {
+    try {
+        call();
+        FAIL() << "the call ran without a session";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Session undefined");
+    }
 }
 
 } // namespace quorvel::testing
