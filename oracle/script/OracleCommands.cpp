@@ -81,6 +81,7 @@ void TOracleCommands::Delete(int index) {
     FScript.CheckCommandsNotInUse();
     FScript.BuildIfLinesChanged();
     CheckIndex(index);
+    FScript.CommandRemoved(*FItems[std::size_t(index)]);
     FItems.erase(FItems.begin() + index);
     FScript.MarkCommandsChanged();
 }
@@ -88,6 +89,7 @@ void TOracleCommands::Delete(int index) {
 void TOracleCommands::Clear() {
     FScript.CheckCommandsNotInUse();
     FScript.BuildIfLinesChanged();
+    for (const auto& item : FItems) FScript.CommandRemoved(*item);
     FItems.clear();
     FScript.MarkCommandsChanged();
 }

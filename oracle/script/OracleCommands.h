@@ -134,6 +134,8 @@ public:
 protected:
     // Called when the commands were built again: a current command is gone.
     virtual void CommandsRebuilt() {}
+    // Called before a command is deleted from the collection.
+    virtual void CommandRemoved(const TOracleCommand& command) { (void)command; }
     void BuildIfLinesChanged() {
         if (FLinesChanged && FCommandsInUse == 0) BuildCommands();
     }

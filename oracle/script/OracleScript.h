@@ -89,6 +89,9 @@ public:
 
 protected:
     void CommandsRebuilt() override { FCurrentCommand = nullptr; }
+    void CommandRemoved(const TOracleCommand& command) override {
+        if (FCurrentCommand == &command) FCurrentCommand = nullptr;
+    }
 
 private:
     bool RunSQLCommand(TOracleCommand& command);

@@ -293,4 +293,19 @@ TEST_F(ScriptClientTest, RebuiltCommandsForgetTheCurrentOne) {
     EXPECT_EQ(FScript.CurrentCommand(), nullptr);
 }
 
+// Deleting or clearing commands after a run forgets the current command when it goes with them.
+TEST_F(ScriptClientTest, DeletedCommandsAreNotLeftCurrent) {
+    Run("prompt 1\r\nprompt 2\r\n");
+    TOracleCommand* last = FScript.CurrentCommand();
+    ASSERT_EQ(last, &FScript.Commands().Items(1));
+    FScript.Commands().Delete(0);
+    EXPECT_EQ(FScript.CurrentCommand(), last) << "another command's deletion keeps it";
+    FScript.Commands().Delete(0);
+    EXPECT_EQ(FScript.CurrentCommand(), nullptr);
+    Run("prompt 3\r\n");
+    EXPECT_NE(FScript.CurrentCommand(), nullptr);
+    FScript.Commands().Clear();
+    EXPECT_EQ(FScript.CurrentCommand(), nullptr);
+}
+
 } // namespace
