@@ -6,6 +6,7 @@
 #include "base/Exception.h"
 #include "oracle/ci/OCIEntryPoints.h"
 #include "oracle/session/ConnectString.h"
+#include "oracle/session/OracleSessionPool.h"
 #include "platform/Registry.h"
 #include "platform/UIServices.h"
 
@@ -78,6 +79,14 @@ std::string UpperCase(std::string s) {
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 } // namespace
+
+void* SharedOCIEnvironment() { return SharedEnvironment(); }
+
+void ForgetSessionPool(TOracleSessionPool* pool) {
+    std::lock_guard<std::mutex> guard(SessionListLock());
+    for (TOracleSession* session : SessionList())
+        if (session->Pool() == pool) session->FPool = nullptr;
+}
 
 // ---- attachments ----
 
@@ -262,10 +271,14 @@ void TOracleSession::SetExternalSVC(void* svc) {
 
 bool TOracleSession::StatementsCached() const {
     if (!FUseOCI80 || !HasOCI92) return false;
-    // The pool's own setting decides for pooled sessions once pools exist.
+    // A borrowing session and a pooled connection cache as their pool says.
+    if (FPool) return FPool->CachesStatements();
+    if (FOwnerPool) return FOwnerPool->CachesStatements();
     if (Shared()) return false;
     return FStatementCache;
 }
+
+TOracleSessionPool& TOracleSession::BorrowingPool() const { return FPool ? *FPool : DefaultSessionPool(); }
 
 void TOracleSession::Acquire(bool oci7Only) {
     if (FThreadSafe && !(oci7Only && FUseOCI80)) FCriticalSection.Enter();
@@ -532,8 +545,23 @@ void TOracleSession::LogOn() {
 
     if (FPooling != spNone && (FConnected || !Shared())) {
         LogOff();
-        // Connections from a session pool come with the pool.
-        if (FPooling == spInternal) throw Exception("Session pooling is not available in this build");
+        if (FPooling == spInternal) {
+            // The pool lends a connection, on which this session has logged on as a shared
+            // session (that inner logon fired the logon callbacks).
+            TOracleSessionPool& pool = BorrowingPool();
+            const bool opened = pool.Reserve(*this);
+            try {
+                if (pool.AfterReserve) pool.AfterReserve(pool, *this);
+            } catch (...) {
+            }
+            if (opened) {
+                try {
+                    if (pool.AfterConnect) pool.AfterConnect(pool, *this);
+                } catch (...) {
+                }
+            }
+            return;
+        }
         // The transaction server hands out a service context, on which the session logs on
         // again as a shared session.
         MTSGet();
@@ -696,6 +724,7 @@ void TOracleSession::LogOff() {
     if (!OCILoaded()) {
         // The client was unloaded under the session: its handles are gone with it.
         const bool wasConnected = FConnected;
+        const bool borrowed = Shared() && FPooling == spInternal;
         FConnected = FServerAttached = FCtxToLda = false;
         envhp = errhp = secerrhp = svchp = srvhp = authp = nullptr;
         FOwnEnvironment = false;
@@ -704,10 +733,19 @@ void TOracleSession::LogOff() {
         FExtProcContext = nullptr;
         FMTSService = FMTSTransaction = nullptr;
         FMTSEnlisted = false;
+        // The pool forgets its borrower (it makes no client call for that).
+        if (borrowed) BorrowingPool().Release(*this);
         if (wasConnected && !FDestroyingSession && OnChange) OnChange(*this);
         return;
     }
     if (FConnected) {
+        if (Shared() && FPooling == spInternal) {
+            TOracleSessionPool& pool = BorrowingPool();
+            try {
+                if (pool.BeforeRelease) pool.BeforeRelease(pool, *this);
+            } catch (...) {
+            }
+        }
         if (RollbackOnDisconnect && !Shared()) {
             try {
                 Rollback();
@@ -721,6 +759,7 @@ void TOracleSession::LogOff() {
         ClearCharSetCache();
 
         const bool locked = FThreadSafe;
+        bool handBack = false;
         MonitorStart("Session.LogOff");
         {
             SessionCursor cursor(Cursor);
@@ -736,6 +775,7 @@ void TOracleSession::LogOff() {
                         OCI.OCIHandleFree(secerrhp, OCI_HTYPE_ERROR);
                     }
                     errhp = secerrhp = svchp = srvhp = authp = nullptr;
+                    handBack = FPooling == spInternal;
                     if (FPooling == spMTS && FMTSService) MTSRelease();
                 } else {
                     if (FCtxToLda && !FUseOCI80) {
@@ -763,6 +803,16 @@ void TOracleSession::LogOff() {
                 throw;
             }
             if (locked) OCIGlobalLock().Leave();
+            // The connection goes back to its pool outside the global lock: a reservation holds
+            // the pool's list lock while it logs on, which takes the global lock in turn.
+            if (handBack) {
+                try {
+                    BorrowingPool().Release(*this);
+                } catch (const std::exception& e) {
+                    MonitorEnd(e.what());
+                    throw;
+                }
+            }
         }
         MonitorEnd(std::string());
         if (!FDestroyingSession && OnChange) OnChange(*this);
@@ -789,6 +839,9 @@ std::vector<TOracleSession*> OracleSessions() {
 }
 
 void OracleShutdown() {
+    // The pools first: each logs its borrowers off and frees its pooled connections (which
+    // a logoff of a borrower may free too, so they are not walked in the list below).
+    CloseSessionPools();
     for (TOracleSession* session : OracleSessions()) {
         try {
             session->LogOff();

@@ -329,6 +329,8 @@ public:
     void* SecondErrorHandle() const { return secerrhp; }
     void* ServiceContext() const { return svchp; }
     Lda_Def* LDA() { return FExternalLDA ? FExternalLDA : &FLDA; }
+    // The pool whose private session this is (a pooled connection), or none.
+    TOracleSessionPool* OwnerPool() const { return FOwnerPool; }
 
     // Attachment lists.
     TOracleAttachmentList Queries, DataSets, Packages, Scripts, Loaders, CustomPackages, Events,
@@ -343,6 +345,8 @@ protected:
     virtual void DoAfterLogOn();
 
 private:
+    friend class TOracleSessionPool;
+    friend void ForgetSessionPool(TOracleSessionPool* pool);
     void Attach();
     void ConnectOwn();
     void ConnectExternalSVC();
@@ -359,6 +363,9 @@ private:
     TBytesPerCharacterOption FBytesPerCharacter = bcAutoDetect;
     TSessionPoolingOption FPooling = spNone;
     TOracleSessionPool* FPool = nullptr;
+    TOracleSessionPool* FOwnerPool = nullptr;
+    // The pool that lends this session its connection (Pool, or the default pool).
+    TOracleSessionPool& BorrowingPool() const;
     unsigned FMTSOptions = (1u << moImplicit) | (1u << moUniqueServer);
     TSQLTraceOption FSQLTrace = stUnchanged;
     TOptimizerGoalOption FOptimizerGoal = ogUnchanged;
@@ -443,6 +450,10 @@ std::string MessageTableQuery(const std::string& messageTable, const std::string
 std::vector<TOracleSession*> OracleSessions();
 // All sessions share one client environment (default true).
 extern bool ShareOCIEnvironment;
+// The shared client environment, created on first use.
+void* SharedOCIEnvironment();
+// Sessions whose Pool is pool forget it (the pool is being destroyed).
+void ForgetSessionPool(TOracleSessionPool* pool);
 // Called with every new session.
 extern std::function<void(TOracleSession&)> OnSessionCreated;
 // Program shutdown: logs off every session (failures ignored), frees the shared client
