@@ -634,6 +634,13 @@ OCISIM_EXPORT sword OCIDescribeAny(OCISvcCtx* svchp, OCIError* errhp, dvoid* obj
                 root->dbLink = to[0][2];
             }
         } else if (ptype == OCI_PTYPE_PROC || ptype == OCI_PTYPE_FUNC || ptype == OCI_PTYPE_PKG || ptype == OCI_PTYPE_TYPE) {
+            // a unit stored with compilation errors has no description to give
+            auto status = Rows(*s, "SELECT status FROM all_objects WHERE owner = :o AND object_name = :n AND object_type = :t",
+                               {owner, name, found[0][0]});
+            if (!status.empty() && status[0][0] == "INVALID") {
+                ReleaseDescribe(d);
+                return Fail(err, 24372, "ORA-24372: invalid object for describe");
+            }
             Ctx c{*s, d, 873, {}};
             auto st = s->Prepare("SELECT dummy FROM dual");
             if (!st->Columns().empty() && st->Columns()[0].CharsetId) c.charsetId = st->Columns()[0].CharsetId;

@@ -196,6 +196,10 @@ TEST_F(DescribeAny, ProceduresAndFunctionsListTheirArguments) {
     // a function described as a procedure is not there
     EXPECT_EQ(Describe("item_count", OCI_PTYPE_PROC), OCI_ERROR);
     EXPECT_EQ(ErrCode(err), 4043);
+    // a unit stored with compilation errors cannot be described
+    EXPECT_EQ(Exec("create procedure broken_one is begin no_such_call; end;"), OCI_SUCCESS_WITH_INFO);
+    EXPECT_EQ(Describe("broken_one"), OCI_ERROR);
+    EXPECT_EQ(ErrText(err), "ORA-24372: invalid object for describe");
 }
 
 TEST_F(DescribeAny, PackagesListTheirSubprogramsWithOverloads) {
