@@ -707,7 +707,50 @@ void fDateText(sqlite3_context* ctx, int, sqlite3_value** argv) {
     GUARD_END
 }
 
-void fArith(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// ora_arith(op1, a, b, op2, c, ...): ((a op1 b) op2 c) ..., a chain of + - * / in one call, as
+// the nested two-operand calls would give it (each step's whole result continues as an integer).
+void fArithChain(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    GUARD_BEGIN
+    if (argc < 3 || argc % 2 == 0) Raise(909, "invalid number of arguments");
+    // operator and operand positions: (0, 2), then (3, 4), (5, 6), ...
+    std::vector<std::pair<int, int>> steps{{0, 2}};
+    for (int j = 3; j + 1 < argc; j += 2) steps.emplace_back(j, j + 1);
+    if (IsNull(argv[1])) { sqlite3_result_null(ctx); return; }
+    for (const auto& st : steps) if (IsNull(argv[st.second])) { sqlite3_result_null(ctx); return; }
+    bool isInt = sqlite3_value_type(argv[1]) == SQLITE_INTEGER;
+    int64_t iv = isInt ? sqlite3_value_int64(argv[1]) : 0;
+    double dv = isInt ? 0 : Num(argv[1]);
+    for (const auto& st : steps) {
+        std::string op = Text(argv[st.first]);
+        sqlite3_value* x = argv[st.second];
+        if (isInt && sqlite3_value_type(x) == SQLITE_INTEGER && op != "/") {
+            int64_t b = sqlite3_value_int64(x), r;
+            bool ovf = op == "+" ? __builtin_add_overflow(iv, b, &r) : op == "-" ? __builtin_sub_overflow(iv, b, &r)
+                                                                               : __builtin_mul_overflow(iv, b, &r);
+            if (!ovf) { iv = r; continue; }
+        }
+        double a = isInt ? static_cast<double>(iv) : dv, b = Num(x), r;
+        if (op == "+") r = a + b;
+        else if (op == "-") r = a - b;
+        else if (op == "*") r = a * b;
+        else {
+            if (b == 0) Raise(1476, "divisor is equal to zero");
+            r = a / b;
+            double rr = std::round(r * 1e12) / 1e12;
+            if (std::fabs(rr - r) < 1e-13 * std::max(1.0, std::fabs(r))) r = rr;
+        }
+        // a whole result goes on as an integer, as ResultNumber hands it to the next call
+        isInt = std::isfinite(r) && std::fabs(r) < 9.2e18 && r == std::floor(r);
+        if (isInt) iv = static_cast<int64_t>(r);
+        else dv = r;
+    }
+    if (isInt) sqlite3_result_int64(ctx, iv);
+    else sqlite3_result_double(ctx, dv);
+    GUARD_END
+}
+
+void fArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc != 3) { fArithChain(ctx, argc, argv); return; }
     GUARD_BEGIN
     if (IsNull(argv[1]) || IsNull(argv[2])) { sqlite3_result_null(ctx); return; }
     std::string op = Text(argv[0]);
@@ -1487,7 +1530,7 @@ struct FnDef {
 void RegisterFunctions(sqlite3* db, FunctionHost* host) {
     static const FnDef defs[] = {
         {"ora_concat", -1, fConcat, true}, {"ora_numtext", 1, fNumText, true}, {"ora_datetext", 1, fDateText, false},
-        {"ora_arith", 3, fArith, true}, {"ora_neg", 1, fNeg, true}, {"ora_dateadd", 2, fDateArith, true},
+        {"ora_arith", 3, fArith, true}, {"ora_arith", -1, fArith, true}, {"ora_neg", 1, fNeg, true}, {"ora_dateadd", 2, fDateArith, true},
         {"ora_datediff", 2, fDateDiff, true}, {"ora_to_number", 1, fToNumberValue, true},
         {"ora_to_number", 2, fToNumberValue, true}, {"ora_to_date", 1, fToDate, false}, {"ora_to_date", 2, fToDate, false},
         {"ora_to_char_date", 1, fToCharDate, false}, {"ora_to_char_date", 2, fToCharDate, false},

@@ -1,7 +1,10 @@
 // Lexer and recursive-descent parser for the engine's Oracle SQL.
 #include "ocisim/engine/internal/Sql.h"
 
+#include <pthread.h>
+
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -155,6 +158,25 @@ std::vector<Token> Lex(std::string_view sql) {
     }
 }
 
+void CheckStack(int offset) {
+    // the lowest address of this thread's stack, found once per thread
+    thread_local uintptr_t low = [] {
+        uintptr_t l = 0;
+        pthread_attr_t attr;
+        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+            void* addr = nullptr;
+            size_t size = 0;
+            if (pthread_attr_getstack(&attr, &addr, &size) == 0) l = reinterpret_cast<uintptr_t>(addr);
+            pthread_attr_destroy(&attr);
+        }
+        return l;
+    }();
+    constexpr uintptr_t kReserve = 512 * 1024;   // left for SQLite and the calls after translation
+    uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    if (low && here > low && here - low < kReserve)
+        Fail(600, "internal error code, arguments: [ocisim], [statement nested too deeply]", offset);
+}
+
 std::vector<Placeholder> FindPlaceholders(std::string_view sql) {
     std::vector<Placeholder> out;
     std::vector<Token> toks;
@@ -290,8 +312,29 @@ private:
         return n;
     }
 
+    // ---- nesting: parentheses, subqueries, prefix operators and chains of binary operators
+    // each make the tree one level deeper; past kMaxDepth the statement is refused rather than
+    // run the parser, the translator or the tree's destructor out of stack
+    static constexpr int kMaxDepth = 1000;
+    int depth_ = 0;
+    struct Depth {
+        Parser& p;
+        int saved;
+        explicit Depth(Parser& q) : p(q), saved(q.depth_) {}
+        ~Depth() { p.depth_ = saved; }
+        void Step() {
+            if (++p.depth_ > kMaxDepth)
+                p.Error(600, "internal error code, arguments: [ocisim], [statement nested more than 1000 levels deep]");
+            CheckStack(p.Off());
+        }
+    };
+
     // ---- expressions
-    ExprPtr ParseExpr() { return ParseOr(); }
+    ExprPtr ParseExpr() {
+        Depth d(*this);
+        d.Step();
+        return ParseOr();
+    }
     ExprPtr ParseOr();
     ExprPtr ParseAnd();
     ExprPtr ParseNot();
@@ -377,7 +420,9 @@ private:
 ExprPtr Parser::ParseOr() {
     size_t start = Cur().offset;
     ExprPtr left = ParseAnd();
+    Depth d(*this);
     while (At("OR")) {
+        d.Step();
         ++p_;
         auto e = Make(Expr::Or, start);
         e->args.push_back(std::move(left));
@@ -391,7 +436,9 @@ ExprPtr Parser::ParseOr() {
 ExprPtr Parser::ParseAnd() {
     size_t start = Cur().offset;
     ExprPtr left = ParseNot();
+    Depth d(*this);
     while (At("AND")) {
+        d.Step();
         ++p_;
         auto e = Make(Expr::And, start);
         e->args.push_back(std::move(left));
@@ -406,6 +453,8 @@ ExprPtr Parser::ParseNot() {
     size_t start = Cur().offset;
     if (At("NOT")) {
         ++p_;
+        Depth d(*this);
+        d.Step();
         auto e = Make(Expr::Not, start);
         e->args.push_back(ParseNot());
         Close(*e);
@@ -516,7 +565,9 @@ ExprPtr Parser::ParsePredicate() {
 ExprPtr Parser::ParseAdditive() {
     size_t start = Cur().offset;
     ExprPtr left = ParseMultiplicative();
+    Depth d(*this);
     while (At("+") || At("-") || At("||")) {
+        d.Step();
         std::string op = Cur().text;
         ++p_;
         auto e = Make(Expr::Binary, start);
@@ -532,7 +583,9 @@ ExprPtr Parser::ParseAdditive() {
 ExprPtr Parser::ParseMultiplicative() {
     size_t start = Cur().offset;
     ExprPtr left = ParseUnary();
+    Depth d(*this);
     while (At("*") || At("/") || At("**")) {
+        d.Step();
         std::string op = Cur().text;
         ++p_;
         auto e = Make(Expr::Binary, start);
@@ -546,6 +599,8 @@ ExprPtr Parser::ParseMultiplicative() {
 }
 
 ExprPtr Parser::ParseUnary() {
+    Depth d(*this);
+    d.Step();
     size_t start = Cur().offset;
     if (At("-") || At("+")) {
         std::string op = Cur().text;
@@ -813,6 +868,8 @@ std::string Parser::OptionalAlias(bool allowAs) {
 }
 
 std::unique_ptr<Query> Parser::ParseQuery() {
+    Depth d(*this);
+    d.Step();
     size_t start = Cur().offset;
     std::vector<Query::Named> with;
     if (Accept("WITH")) {
@@ -833,6 +890,7 @@ std::unique_ptr<Query> Parser::ParseQuery() {
     }
     auto left = ParseQueryTerm();
     while (At("UNION") || At("MINUS") || At("INTERSECT") || At("EXCEPT")) {
+        d.Step();
         std::string op = Cur().text == "EXCEPT" ? "MINUS" : Cur().text;
         ++p_;
         if (op == "UNION" && Accept("ALL")) op = "UNION ALL";
@@ -973,7 +1031,9 @@ std::unique_ptr<TableRef> Parser::ParseTablePrimary() {
 
 std::unique_ptr<TableRef> Parser::ParseFromItem() {
     auto left = ParseTablePrimary();
+    Depth d(*this);
     while (true) {
+        d.Step();
         std::string type;
         size_t save = p_;
         if (At("JOIN")) { type = "INNER"; ++p_; }

@@ -318,6 +318,7 @@ public:
     }
 
     TExpr Translate(Expr& e, Scope& scope);
+    TExpr Combine(Expr& e, TExpr a, TExpr b);   // a binary operator over translated operands
     TExpr Function(Expr& e, Scope& scope);
     std::vector<TExpr> Args(Expr& e, Scope& scope) {
         std::vector<TExpr> r;
@@ -337,6 +338,7 @@ public:
 };
 
 TExpr Translator::Translate(Expr& e, Scope& scope) {
+    CheckStack(static_cast<int>(e.offset));
     TExpr r;
     switch (e.kind) {
     case Expr::Number:
@@ -420,32 +422,89 @@ TExpr Translator::Translate(Expr& e, Scope& scope) {
         return r;
     }
     case Expr::Binary: {
-        TExpr a = Translate(*e.args[0], scope);
-        TExpr b = Translate(*e.args[1], scope);
-        if (e.text == "||") {
-            r.sql = "ora_concat(" + AsText(a) + "," + AsText(b) + ")";
-            uint32_t len = std::min<uint32_t>(4000, a.t.CharSize + b.t.CharSize + (IsNum(a.t) || IsDate(a.t) ? 40 : 0) + (IsNum(b.t) || IsDate(b.t) ? 40 : 0));
-            r.t = CharType(len);
+        if (e.text == "||" && e.args[0]->kind == Expr::Binary && e.args[0]->text == "||") {
+            // a chain a || b || c ...: one call, so that a long chain is no deep nesting in SQLite
+            std::vector<Expr*> parts{e.args[1].get()};
+            Expr* x = e.args[0].get();
+            for (; x->kind == Expr::Binary && x->text == "||"; x = x->args[0].get()) parts.push_back(x->args[1].get());
+            parts.push_back(x);
+            std::vector<std::string> args;
+            uint32_t len = 0;
+            for (size_t k = parts.size(); k-- > 0;) {
+                TExpr p = Translate(*parts[k], scope);
+                args.push_back(AsText(p));
+                len += p.t.CharSize + (IsNum(p.t) || IsDate(p.t) ? 40 : 0);
+            }
+            // SQLite takes at most 127 arguments: long chains concatenate groups of 100
+            while (args.size() > 100) {
+                std::vector<std::string> groups;
+                for (size_t k = 0; k < args.size(); k += 100) {
+                    std::string g;
+                    for (size_t m = k; m < std::min(args.size(), k + 100); ++m) g += (m > k ? "," : "") + args[m];
+                    groups.push_back("ora_concat(" + g + ")");
+                }
+                args = std::move(groups);
+            }
+            r.sql = "ora_concat(";
+            for (size_t k = 0; k < args.size(); ++k) r.sql += (k ? "," : "") + args[k];
+            r.sql += ")";
+            r.t = CharType(std::min<uint32_t>(4000, len));
             return r;
         }
-        if (e.text == "**") Fail(936, "missing expression", static_cast<int>(e.offset));
-        if (IsDate(a.t) || IsDate(b.t)) {
-            if (e.text == "+" && IsDate(a.t) && !IsDate(b.t)) { r.sql = "ora_dateadd(" + a.sql + "," + AsNumber(b) + ")"; r.t = DateType(); return r; }
-            if (e.text == "+" && IsDate(b.t) && !IsDate(a.t)) { r.sql = "ora_dateadd(" + b.sql + "," + AsNumber(a) + ")"; r.t = DateType(); return r; }
-            if (e.text == "-" && IsDate(a.t) && IsDate(b.t)) { r.sql = "ora_datediff(" + a.sql + "," + b.sql + ")"; r.t = NumType(); return r; }
-            if (e.text == "-" && IsDate(a.t)) { r.sql = "ora_dateadd(" + a.sql + ",ora_neg(" + AsNumber(b) + "))"; r.t = DateType(); return r; }
-            if (e.text == "+" && IsDate(a.t) && IsDate(b.t)) Fail(975, "date + date not allowed", static_cast<int>(e.offset));
-            Fail(932, "inconsistent datatypes: expected NUMBER got DATE", static_cast<int>(e.offset));
+        auto arith = [](const Expr* x) {
+            return x->kind == Expr::Binary && (x->text == "+" || x->text == "-" || x->text == "*" || x->text == "/");
+        };
+        if (arith(&e) && arith(e.args[0].get())) {
+            // a chain of number arithmetic: ora_arith(op1, a, b, op2, c, ...) in calls of at
+            // most 50 steps, the previous call's result first, so that a long sum is no deep
+            // nesting for SQLite; a chain with a date in it takes the two-operand path
+            std::vector<const Expr*> nodes{&e};
+            const Expr* x = e.args[0].get();
+            for (; arith(x); x = x->args[0].get()) nodes.push_back(x);
+            std::vector<TExpr> operands{Translate(*const_cast<Expr*>(x), scope)};
+            bool numbers = !IsDate(operands[0].t);
+            for (size_t k = nodes.size(); k-- > 0;) {
+                operands.push_back(Translate(*nodes[k]->args[1], scope));
+                if (IsDate(operands.back().t)) numbers = false;
+            }
+            if (!numbers) {
+                TExpr acc = std::move(operands[0]);
+                for (size_t k = nodes.size(), i = 1; k-- > 0; ++i) acc = Combine(*const_cast<Expr*>(nodes[k]), std::move(acc), std::move(operands[i]));
+                return acc;
+            }
+            {
+                std::string acc = AsNumber(operands[0]);
+                size_t step = 0;
+                std::string call;
+                for (size_t k = nodes.size(); k-- > 0; ++step) {
+                    const TExpr& v = operands[nodes.size() - k];
+                    if (step % 50 == 0) {
+                        if (!call.empty()) acc = call + ")";
+                        call = "ora_arith('" + nodes[k]->text + "'," + acc + "," + AsNumber(v);
+                    } else {
+                        call += ",'" + nodes[k]->text + "'," + AsNumber(v);
+                    }
+                }
+                r.sql = call + ")";
+                r.t = NumType();
+                return r;
+            }
         }
-        r.sql = "ora_arith('" + e.text + "'," + a.sql + "," + b.sql + ")";
-        r.t = NumType();
-        return r;
+        TExpr a = Translate(*e.args[0], scope);
+        TExpr b = Translate(*e.args[1], scope);
+        return Combine(e, std::move(a), std::move(b));
     }
     case Expr::And:
     case Expr::Or: {
-        TExpr a = Translate(*e.args[0], scope);
-        TExpr b = Translate(*e.args[1], scope);
-        r.sql = "(" + a.sql + (e.kind == Expr::And ? " AND " : " OR ") + b.sql + ")";
+        // a chain of the same connective is one flat condition (no nesting for SQLite to parse)
+        std::vector<Expr*> parts{e.args[1].get()};
+        Expr* x = e.args[0].get();
+        for (; x->kind == e.kind; x = x->args[0].get()) parts.push_back(x->args[1].get());
+        parts.push_back(x);
+        r.sql = "(";
+        for (size_t k = parts.size(); k-- > 0;)
+            r.sql += Translate(*parts[k], scope).sql + (k ? (e.kind == Expr::And ? " AND " : " OR ") : "");
+        r.sql += ")";
         r.t = NumType();
         return r;
     }
@@ -653,6 +712,28 @@ namespace {
 }  // namespace
 
 namespace {
+
+TExpr Translator::Combine(Expr& e, TExpr a, TExpr b) {
+    TExpr r;
+    if (e.text == "||") {
+        r.sql = "ora_concat(" + AsText(a) + "," + AsText(b) + ")";
+        uint32_t len = std::min<uint32_t>(4000, a.t.CharSize + b.t.CharSize + (IsNum(a.t) || IsDate(a.t) ? 40 : 0) + (IsNum(b.t) || IsDate(b.t) ? 40 : 0));
+        r.t = CharType(len);
+        return r;
+    }
+    if (e.text == "**") Fail(936, "missing expression", static_cast<int>(e.offset));
+    if (IsDate(a.t) || IsDate(b.t)) {
+        if (e.text == "+" && IsDate(a.t) && !IsDate(b.t)) { r.sql = "ora_dateadd(" + a.sql + "," + AsNumber(b) + ")"; r.t = DateType(); return r; }
+        if (e.text == "+" && IsDate(b.t) && !IsDate(a.t)) { r.sql = "ora_dateadd(" + b.sql + "," + AsNumber(a) + ")"; r.t = DateType(); return r; }
+        if (e.text == "-" && IsDate(a.t) && IsDate(b.t)) { r.sql = "ora_datediff(" + a.sql + "," + b.sql + ")"; r.t = NumType(); return r; }
+        if (e.text == "-" && IsDate(a.t)) { r.sql = "ora_dateadd(" + a.sql + ",ora_neg(" + AsNumber(b) + "))"; r.t = DateType(); return r; }
+        if (e.text == "+" && IsDate(a.t) && IsDate(b.t)) Fail(975, "date + date not allowed", static_cast<int>(e.offset));
+        Fail(932, "inconsistent datatypes: expected NUMBER got DATE", static_cast<int>(e.offset));
+    }
+    r.sql = "ora_arith('" + e.text + "'," + a.sql + "," + b.sql + ")";
+    r.t = NumType();
+    return r;
+}
 
 TExpr Translator::Function(Expr& e, Scope& scope) {
     const std::string& f = e.text;
@@ -1575,6 +1656,7 @@ std::string Translator::HierarchyCte(SelectBlock& b, Scope* parent, std::string&
 }
 
 Translator::QueryResult Translator::Query(sql::Query& q, Scope* parent, bool top, bool positional) {
+    CheckStack(static_cast<int>(q.offset));
     if (!q.with.empty()) {
         // WITH: each named query becomes a common table expression of the SQLite statement
         size_t mark = ctes_.size();

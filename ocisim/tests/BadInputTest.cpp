@@ -170,6 +170,37 @@ TEST_F(BadInput, StatementsWhoseSessionHasGone) {
     OCIHandleFree(st, OCI_HTYPE_STMT);
 }
 
+TEST_F(BadInput, DeeplyNestedStatementsAreRefusedNotCrashed) {
+    auto repeat = [](const std::string& s, int n) {
+        std::string r;
+        for (int i = 0; i < n; ++i) r += s;
+        return r;
+    };
+    // nesting a real statement has is fine
+    EXPECT_EQ(Scalar("select 1" + repeat("+1", 400) + " from dual"), "401");
+    EXPECT_EQ(Scalar("select 10 - 1 - 2 - 3 || '|' || (2 * 3 / 4 + 1) || '|' || (7 / 2 * 2 - 1.5 * 2) from dual"), "4|2.5|4");
+    EXPECT_EQ(Scalar("select to_char(date '2026-01-01' + 1 + 1 - 3, 'YYYY-MM-DD') || '|' || (date '2026-01-02' - date '2026-01-01' + 1) from dual"),
+              "2025-12-31|2");
+    EXPECT_EQ(Scalar("select nvl(to_char(1 + null + 2), 'null') from dual"), "null");
+    EXPECT_EQ(Scalar("select length('a'" + repeat(" || 'b'", 400) + ") from dual"), "401");
+    EXPECT_EQ(Scalar("select count(*) from dual where 1 = 0" + repeat(" or dummy = 'X'", 400)), "1");
+    EXPECT_EQ(Scalar("select count(*) from dual where 1 = 1" + repeat(" and dummy = 'X'", 400)), "1");
+    EXPECT_EQ(Scalar("select " + repeat("(", 300) + "7" + repeat(")", 300) + " from dual"), "7");
+    // far deeper: an error, and the session goes on
+    for (const std::string& sql : {"select 1" + repeat("+1", 20000) + " from dual",
+                                   "select 1 from dual where " + repeat("not ", 5000) + "1 = 1",
+                                   "select 1 from dual where " + repeat("exists (select 1 from dual where ", 3000) + "1 = 1" + repeat(")", 3000),
+                                   "select " + repeat("nvl(", 3000) + "1" + repeat(", 2)", 3000) + " from dual",
+                                   repeat("select 1 from dual union all ", 5000) + "select 1 from dual",
+                                   "select " + repeat("((", 2000) + "tr" + repeat("(", 300) + " from dual"}) {
+        OCIStmt* st = Prepare(sql);
+        EXPECT_EQ(OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT), OCI_ERROR) << sql.substr(0, 60);
+        EXPECT_NE(ErrCode(err), 0);
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+    }
+    EXPECT_EQ(Scalar("select count(*) from t"), "1");
+}
+
 TEST(BadInputOci7, CallsAfterLogoffAndOnForeignDataAreas) {
     std::string dir = TempDir("oci7bad");
     Lda_Def lda;

@@ -25,6 +25,10 @@ struct Token {
 std::vector<Token> Lex(std::string_view sql);
 
 [[noreturn]] void Fail(int code, const std::string& text, int offset = -1);
+
+// Raises ORA-00600 when the calling thread's stack is nearly used up: parsing and translating
+// recurse with the statement's nesting, and a statement nested too deeply is refused instead.
+void CheckStack(int offset = -1);
 std::string OraMessage(int code, const std::string& text);   // "ORA-00942: text"
 
 struct Query;
