@@ -35,12 +35,6 @@ constexpr int kClientHeight = 261;
 constexpr int kStatusBarHeight = 20;
 constexpr int kPanelWidth = 100;
 
-// Library text is 8-bit text in the process's ANSI code page.
-QString FromLocal(const std::string& s) {
-    const std::u16string wide = AnsiToUtf16(s);
-    return QString::fromUtf16(wide.data(), qsizetype(wide.size()));
-}
-
 } // namespace
 
 TFormMain::TFormMain(QWidget* parent)
@@ -157,8 +151,8 @@ void TFormMain::SetStatusMenu() {
     MenuDisconnect->setEnabled(connected);
     MenuAction->setEnabled(connected);
     MenuAction->menuAction()->setEnabled(connected);
-    StatusPanel0->setText(connected ? FromLocal(FOracleSession->LogonUsername()) : QString());
-    StatusPanel1->setText(connected ? FromLocal(FOracleSession->LogonDatabase()) : QString());
+    StatusPanel0->setText(connected ? FromLibraryText(FOracleSession->LogonUsername()) : QString());
+    StatusPanel1->setText(connected ? FromLibraryText(FOracleSession->LogonDatabase()) : QString());
     ClearLog();
     if (connected) AddLog(QStringLiteral("Подключение успешно произведено..."));
 }

@@ -3,7 +3,6 @@
 #include "base/CodePage.h"
 #include "base/Exception.h"
 #include "oracle/script/OracleScript.h"
-#include "oracle/session/OracleSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,31 +20,19 @@ QString ReadModuleText(const QString& path) {
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
-namespace {
-
-bool SessionIsUTF8(TOracleSession& session) { return session.Connected() && session.CurrentCharSetIsUTF8(); }
-
-} // namespace
-
-std::string ToSessionText(TOracleSession& session, const QString& text) {
-    if (SessionIsUTF8(session)) return text.toStdString();
+std::string ToLibraryText(const QString& text) {
     return Utf16ToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
 }
 
-QString FromSessionText(bool utf8, const std::string& text) {
-    if (utf8) return QString::fromStdString(text);
+QString FromLibraryText(const std::string& text) {
     const std::u16string wide = AnsiToUtf16(text);
     return QString::fromUtf16(wide.data(), qsizetype(wide.size()));
 }
 
 TModuleInstallResult InstallModule(TOracleScript& script, const QString& path) {
     const QString text = ReadModuleText(path);
-    TOracleSession* session = script.Session();
-    if (!session) throw Exception("The script has no session to install the module on");
-    // The encoding is fixed before the run: a disconnect command inside the script must not
-    // change how its output is read back.
-    const bool utf8 = SessionIsUTF8(*session);
-    script.Lines().SetText(ToSessionText(*session, text));
+    if (!script.Session()) throw Exception("The script has no session to install the module on");
+    script.Lines().SetText(ToLibraryText(text));
     script.Output().Clear();
 
     TModuleInstallResult result;
@@ -53,7 +40,7 @@ TModuleInstallResult InstallModule(TOracleScript& script, const QString& path) {
     result.LogLines << QString() << QStringLiteral("Установка программного модуля")
                     << QStringLiteral("из файла \"") + QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()) + '"'
                     << QStringLiteral("...");
-    for (int i = 0; i < script.Output().Count(); ++i) result.LogLines << FromSessionText(utf8, script.Output()[i]);
+    for (int i = 0; i < script.Output().Count(); ++i) result.LogLines << FromLibraryText(script.Output()[i]);
     return result;
 }
 

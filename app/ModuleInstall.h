@@ -10,16 +10,15 @@
 namespace quorvel {
 
 class TOracleScript;
-class TOracleSession;
 
 // Reads a text file: a UTF-8 or UTF-16 byte-order mark selects that encoding, otherwise the
 // process's ANSI code page is used. Raises on a file that cannot be read.
 QString ReadModuleText(const QString& path);
 
-// Text as the library takes it on this session: UTF-8 on a session whose character set is
-// UTF-8, otherwise the ANSI code page.
-std::string ToSessionText(TOracleSession& session, const QString& text);
-QString FromSessionText(bool utf8, const std::string& text);
+// Text as the library holds it: 8-bit text in the process's ANSI code page. The library turns
+// statement text into UTF-8 itself when the client's NLS_LANG names a UTF-8 set.
+std::string ToLibraryText(const QString& text);
+QString FromLibraryText(const std::string& text);
 
 struct TModuleInstallResult {
     bool Succeeded = false;   // no command ended with a database error
