@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "oracle/ci/OCIEntryPoints.h"
 #include "oracle/ci/OracleCI.h"
 #include "oracle/query/OracleQuery.h"
 #include "oracle/session/OracleSession.h"
@@ -277,6 +278,9 @@ TEST_F(PoolTest, ManyThreadsNeverHoldMoreThanMaxConnections) {
         }
     };
     pool.BeforeRelease = [&](TOracleSessionPool&, TOracleSession&) { --inside; };
+    // The client is loaded before the threads start: the loader's "is it loaded" question is
+    // not guarded against a first load running on another thread.
+    EnsureOCILoaded();
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
@@ -540,4 +544,51 @@ TEST_F(PoolTest, Refusals) {
     EXPECT_TRUE(client.Opened());
     EXPECT_EQ(Value(*borrower, "select user from dual"), "SCOTT");
     borrower->LogOff();
+}
+
+TEST_F(PoolTest, CallbackFailuresAreSwallowedAndStatementCachingFollowsThePool) {
+    TOracleSessionPool pool;
+    pool.SetStatementCache(true);
+    int calls = 0;
+    auto fail = [&](TOracleSessionPool&) {
+        ++calls;
+        throw Exception("callback failed");
+    };
+    auto failFor = [&](TOracleSessionPool&, TOracleSession&) {
+        ++calls;
+        throw Exception("callback failed");
+    };
+    pool.OnOpen = fail;
+    pool.OnClose = fail;
+    pool.AfterReserve = pool.AfterConnect = pool.BeforeRelease = failFor;
+    auto session = Borrower("S", &pool, Scott());
+    session->SetStatementCacheSize(7);
+    session->LogOn();
+    EXPECT_EQ(calls, 3);
+    EXPECT_TRUE(session->Connected());
+    // Lent connections cache statements as the pool says, with the borrower's cache size.
+    ub4 size = 0;
+    ASSERT_EQ(OCI.OCIAttrGet(session->ServiceContext(), OCI_HTYPE_SVCCTX, &size, nullptr, OCI_ATTR_STMTCACHESIZE,
+                             static_cast<OCIError*>(session->ErrorHandle())),
+              OCI_SUCCESS);
+    EXPECT_EQ(size, 7u);
+    EXPECT_EQ(Value(*session, "select count(*) from emp"), "14");
+    session->LogOff();
+    EXPECT_EQ(calls, 4);
+    EXPECT_FALSE(session->Connected());
+    pool.Close();
+    EXPECT_EQ(calls, 5);
+    EXPECT_FALSE(pool.Opened());
+
+    // A pool without caching: the borrower's own setting does not apply to a lent connection.
+    TOracleSessionPool plain;
+    auto other = Borrower("O", &plain, Scott());
+    other->SetStatementCache(true);
+    other->SetStatementCacheSize(7);
+    other->LogOn();
+    size = 0;
+    OCI.OCIAttrGet(other->ServiceContext(), OCI_HTYPE_SVCCTX, &size, nullptr, OCI_ATTR_STMTCACHESIZE,
+                   static_cast<OCIError*>(other->ErrorHandle()));
+    EXPECT_NE(size, 7u);
+    other->LogOff();
 }
