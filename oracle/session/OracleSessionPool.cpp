@@ -94,11 +94,13 @@ void SplitSessionLogon(TOracleSession& session) {
 
 // Whether a free entry's connection can be lent to session: the same user and database (names
 // ignoring case), and the same password and connect-as, so a borrower never gets a connection
-// it could not have opened itself.
+// it could not have opened itself; and the same call interface, since a session that keeps to
+// OCI7 calls cannot take an OCI8 service context.
 bool Fits(const TOracleSession* pooled, const TOracleSession& session) {
     return pooled && SameText(pooled->LogonUsername(), session.LogonUsername()) &&
            SameText(pooled->LogonDatabase(), session.LogonDatabase()) &&
-           pooled->LogonPassword() == session.LogonPassword() && pooled->ConnectAs() == session.ConnectAs();
+           pooled->LogonPassword() == session.LogonPassword() && pooled->ConnectAs() == session.ConnectAs() &&
+           pooled->Preferences().UseOCI7() == session.Preferences().UseOCI7();
 }
 
 std::string IndexError(int index) { return "List index out of bounds (" + std::to_string(index) + ")"; }

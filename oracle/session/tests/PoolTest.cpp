@@ -592,3 +592,31 @@ TEST_F(PoolTest, CallbackFailuresAreSwallowedAndStatementCachingFollowsThePool) 
     EXPECT_NE(size, 7u);
     other->LogOff();
 }
+
+TEST_F(PoolTest, ABorrowerReconnectsThroughItsPoolAndOCI7BorrowersShareTheLogonDataArea) {
+    TOracleSessionPool pool;
+    auto session = Borrower("S", &pool, Scott());
+    session->LogOn();
+    Exec(*session, "create table t (n number)");
+    Exec(*session, "insert into t values (1)");
+    // Killed while lent: the borrower's check gives the entry back and borrows a new connection.
+    Kill(session->AUDSID());
+    EXPECT_EQ(session->CheckConnection(true), ccReconnected);
+    EXPECT_TRUE(session->Connected());
+    EXPECT_TRUE(session->Shared());
+    EXPECT_EQ(Value(*session, "select count(*) from t"), "0");
+    EXPECT_EQ(pool.Count(), 1);
+    EXPECT_EQ(pool.GetSession(0), session.get());
+    session->LogOff();
+
+    auto oci7 = Borrower("Old", &pool, Scott());
+    oci7->Preferences().SetUseOCI7(true);
+    oci7->LogOn();
+    EXPECT_FALSE(oci7->UseOCI80());
+    EXPECT_TRUE(oci7->Shared());
+    EXPECT_EQ(Value(*oci7, "select user from dual"), "SCOTT");
+    // Its pooled connection is an OCI7 one: not lent to the OCI8 session's entry.
+    EXPECT_EQ(pool.Count(), 2);
+    oci7->LogOff();
+    EXPECT_EQ(pool.GetSession(1), nullptr);
+}
