@@ -620,3 +620,24 @@ TEST_F(PoolTest, ABorrowerReconnectsThroughItsPoolAndOCI7BorrowersShareTheLogonD
     oci7->LogOff();
     EXPECT_EQ(pool.GetSession(1), nullptr);
 }
+
+TEST_F(PoolTest, AClientPoolWithoutTheSharedEnvironmentUsesOneOfItsOwn) {
+    struct Restore {
+        ~Restore() { ShareOCIEnvironment = true; }
+    } restore;
+    ShareOCIEnvironment = false;
+    {
+        TOracleSessionPool pool;
+        pool.SetPoolType(ptOracle);
+        auto session = Borrower("S", &pool, Scott());
+        session->LogOn();
+        EXPECT_EQ(pool.UsedPoolType(), ptOracle);
+        ASSERT_NE(pool.EnvHandle(), nullptr);
+        // The lent connection lives in the pool's environment.
+        EXPECT_EQ(session->EnvHandle(), pool.EnvHandle());
+        EXPECT_EQ(Value(*session, "select count(*) from emp"), "14");
+        session->LogOff();
+        pool.Close();
+        EXPECT_EQ(pool.EnvHandle(), nullptr);
+    }
+}
