@@ -205,6 +205,8 @@ public:
     void SqliteCommit();
     void LoadCatalog();
     void Bootstrap();
+    void CheckCatalogLayout();
+    static std::string CatalogFingerprint();
     void CreateDictionary();
     void RefreshRuntimeTables();
     int RuleFor(const Object& t, const Column& c);
@@ -528,10 +530,28 @@ void DatabaseImpl::OpenFiles(const DatabaseSettings* settings) {
         Exec("COMMIT");
         capture_ = true;
     }
+    if (!fresh) CheckCatalogLayout();
     LoadCatalog();
     RecoverUndo();
     RefreshRuntimeTables();
     EnsurePackageObjects();
+}
+
+void DatabaseImpl::CheckCatalogLayout() {
+    std::string stored;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT value FROM ocs_meta WHERE key = 'catalog'", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0))
+        stored = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    if (stored == CatalogFingerprint()) return;
+    sqlite3_close(db_);
+    db_ = nullptr;
+    close(lockFd_);
+    lockFd_ = -1;
+    Fail(1034, "ORACLE not available\nThe database in " + dir_ +
+                   " was created by another version of ocisim, whose catalog differs from this one's; "
+                   "remove the directory to create a new database there");
 }
 
 int64_t DatabaseImpl::NewObjectId() {
@@ -761,8 +781,10 @@ int DatabaseImpl::RuleFor(const Object& t, const Column& c) {
 }
 
 // ---- the catalog tables, the dictionary views and the demo schema of a new database
-void DatabaseImpl::Bootstrap() {
-    Exec(R"(
+namespace {
+
+// The catalog tables of a new database.
+const char* const kCatalogTables = R"(
 CREATE TABLE ocs_meta(key TEXT PRIMARY KEY, value);
 INSERT INTO ocs_meta VALUES ('constraint', 5000);
 CREATE TABLE ocs_users(user_id INTEGER PRIMARY KEY, username TEXT UNIQUE, password TEXT, account_status TEXT,
@@ -803,7 +825,13 @@ CREATE TABLE ocs_type_methods(owner TEXT, type_name TEXT, method_name TEXT, meth
 CREATE TABLE ocs_type_info(owner TEXT, type_name TEXT, final TEXT, coll_type TEXT, upper_bound INTEGER, elem_type_owner TEXT,
   elem_type_name TEXT, length INTEGER, precision INTEGER, scale INTEGER);
 CREATE TABLE ocs_directories(owner TEXT, directory_name TEXT PRIMARY KEY, directory_path TEXT);
-)");
+)";
+
+} // namespace
+
+void DatabaseImpl::Bootstrap() {
+    Exec(kCatalogTables);
+    Exec("INSERT INTO ocs_meta VALUES ('catalog', '" + CatalogFingerprint() + "')");
     double now = rt::Now();
     struct U { int id; const char* name; const char* pw; int dba; };
     const U users[] = {{0, "SYS", "CHANGE_ON_INSTALL", 1}, {5, "SYSTEM", "MANAGER", 1}, {54, "SCOTT", "TIGER", 0}};
@@ -976,6 +1004,27 @@ ColumnInfo DictType(const std::string& shape, uint16_t cs, std::string& typeText
 }
 
 } // namespace
+
+// A fingerprint of the catalog's layout (its tables and dictionary views) as this engine writes
+// them. A database keeps the one it was created with; an engine whose layout differs refuses to
+// open it rather than fail later on a catalog table or view that is not there.
+std::string DatabaseImpl::CatalogFingerprint() {
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](const char* text) {
+        for (const char* c = text ? text : ""; *c; ++c) h = (h ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+        h = (h ^ 0xff) * 1099511628211ull;
+    };
+    mix(kCatalogTables);
+    for (const auto& v : kViews) {
+        mix(v.name);
+        mix(v.cols);
+        mix(v.body);
+        mix(v.userOf);
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
+}
 
 void DatabaseImpl::CreateDictionary() {
     Exec("CREATE TABLE \"SYS.DUAL\" (\"DUMMY\" TEXT)");

@@ -217,6 +217,25 @@ public:
     }
     size_t Pos() const { return p_; }
 
+    // Blocks, statements and expressions nest by recursion here and again when the unit runs
+    // and is freed; past kMaxNesting levels the unit is refused instead of exhausting the stack.
+    static constexpr int kMaxNesting = 255;
+    int nesting_ = 0;
+    struct Nest {
+        P& p;
+        explicit Nest(P& q) : p(q) {
+            if (p.nesting_ >= kMaxNesting) {
+                CompileFailure f;
+                f.errors.push_back({p.Cur().line, p.Cur().col, "PLS-00123: program too large (nesting)"});
+                throw f;
+            }
+            ++p.nesting_;
+        }
+        ~Nest() { --p.nesting_; }
+        Nest(const Nest&) = delete;
+        Nest& operator=(const Nest&) = delete;
+    };
+
     // ---- types
     TypeP Type() {
         auto t = std::make_shared<TypeRef>();
@@ -264,7 +283,10 @@ public:
         e->col = Cur().col;
         return e;
     }
-    ExprP Expression() { return OrExpr(); }
+    ExprP Expression() {
+        Nest n(*this);
+        return OrExpr();
+    }
     ExprP OrExpr() {
         ExprP l = AndExpr();
         while (At("OR")) {
@@ -289,6 +311,7 @@ public:
     }
     ExprP NotExpr() {
         if (At("NOT")) {
+            Nest n(*this);
             auto e = Make(Expr::Not);
             ++p_;
             e->ops.push_back(NotExpr());
@@ -400,6 +423,7 @@ public:
     }
     ExprP Unary() {
         if (At("-") || At("+")) {
+            Nest n(*this);
             auto e = Make(Expr::Unary);
             e->text = Cur().text;
             ++p_;
@@ -576,6 +600,7 @@ public:
         return out;
     }
     StmtP Statement() {
+        Nest n(*this);
         std::string label;
         while (At("<<")) {
             ++p_;
@@ -1042,6 +1067,7 @@ public:
     }
     // [DECLARE] decls BEGIN stmts [EXCEPTION handlers] END [label]   (no trailing ';')
     std::unique_ptr<Block> BlockBody(bool declare, bool takeDeclareWord = true) {
+        Nest n(*this);
         auto b = std::make_unique<Block>();
         b->line = Cur().line;
         b->col = Cur().col;

@@ -39,6 +39,28 @@ TEST_F(FrontEndTest, ErrorsCarryTheOffsetOfTheOffendingToken) {
     EXPECT_EQ(text, "ORA-00904: \"NOSUCH\": invalid identifier");
 }
 
+// Blocks, statements and expressions nested past what the interpreter allows are refused as a
+// compilation error instead of running the parser or the interpreter out of stack.
+TEST_F(FrontEndTest, DeeplyNestedPlSqlIsACompilationError) {
+    auto nested = [](const std::string& open, const std::string& inner, const std::string& close, int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i) text += open;
+        text += inner;
+        for (int i = 0; i < n; ++i) text += close;
+        return text;
+    };
+    EXPECT_EQ(ErrorOf(*scott_, nested("begin ", "null;", " end;", 100)), 0);
+    EXPECT_EQ(ErrorOf(*scott_, "declare x number; begin x := " + nested("(", "1", ")", 100) + "; end;"), 0);
+    for (const std::string& sql : {nested("begin ", "null;", " end;", 100000),
+                                   "declare x number; begin x := " + nested("(", "1", ")", 100000) + "; end;",
+                                   "declare x number; begin x := " + nested("- ", "1", "", 100000) + "; end;",
+                                   "begin " + nested("if 1 = 1 then ", "null;", " end if;", 100000) + " end;"}) {
+        std::string text;
+        EXPECT_EQ(ErrorOf(*scott_, sql, &text), 6550) << text.substr(0, 200);
+        EXPECT_NE(text.find("PLS-00123"), std::string::npos) << text.substr(0, 200);
+    }
+}
+
 TEST_F(FrontEndTest, StatementTypesPlaceholdersAndReturning) {
     auto st = scott_->Prepare("insert into dept values (:1, :name, :1) returning rowid, deptno into :rid, :d");
     EXPECT_EQ(st->Type(), StatementType::Insert);

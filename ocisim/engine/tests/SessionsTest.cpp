@@ -1,6 +1,7 @@
 // Several sessions on one database: row locks, waits, deadlocks, kills, cancels and durability.
 #include "ocisim/engine/tests/EngineTestSupport.h"
 
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,6 +88,38 @@ TEST_F(SessionsTest, RollbackAndSavepointsRestoreRows) {
     scott_->Rollback();
     EXPECT_EQ(Query(*scott_, "select count(*) from many"), (Rows{{"0"}}));
     EXPECT_EQ(Query(*scott_, "select count(*) from dept"), (Rows{{"4"}}));
+}
+
+// A database whose catalog was laid out by another version of the engine is refused when it is
+// opened, with its files left as they are, instead of failing later on a missing catalog table.
+TEST_F(SessionsTest, ADatabaseOfAnotherCatalogLayoutIsRefusedAtOpen) {
+    Exec(*scott_, "create table kept (n number)");
+    Exec(*scott_, "insert into kept values (7)");
+    Exec(*scott_, "commit");
+    scott_.reset();
+    db_.reset();
+    db_ = Database::Open(dir_);   // the same layout opens again
+    EXPECT_EQ(Query(*db_->Logon("SCOTT", "TIGER"), "select n from kept"), (Rows{{"7"}}));
+    db_.reset();
+
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ + "/database.db").c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "UPDATE ocs_meta SET value = 'older' WHERE key = 'catalog'", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    try {
+        Database::Open(dir_);
+        ADD_FAILURE() << "a database of another layout was opened";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.Code, 1034);
+        EXPECT_NE(e.Text.find("created by another version of ocisim"), std::string::npos) << e.Text;
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir_ + "/database.db"));
+    // the refusal released the database: another open is refused the same way, not as in use
+    try {
+        Database::Open(dir_);
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.Code, 1034);
+    }
 }
 
 TEST_F(SessionsTest, DeadlockIsDetected) {
