@@ -1,5 +1,6 @@
 #include "oracle/ci/OracleCI.h"
 
+#include <atomic>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -76,7 +77,8 @@ namespace {
 const char* const CRLF = "\r\n";
 
 struct LoaderState {
-    platform::ModuleHandle Client = platform::ModuleNotLoaded;
+    // read without the loader lock by OCILoaded(), so a thread may ask while another one loads
+    std::atomic<platform::ModuleHandle> Client{platform::ModuleNotLoaded};
     platform::ModuleHandle MTS = platform::ModuleNotLoaded;
     bool ChosenAutomatically = false;
     bool HomeNameFilled = false;
@@ -443,8 +445,10 @@ int LoadClient()
         AddTrace("LoadLibrary(" + OCIDLL + ") returned " + std::to_string(module));
         return result == 0 ? 1 : result;
     }
-    state.Client = module;
+    // The entry points are bound before the handle is published: a thread that sees the client
+    // loaded through OCILoaded() finds the table and the capability flags filled.
     BindClient(module);
+    state.Client = module;
     if (!HasOCI7 && !OCI8Allowed)
         return 2;
     return 0;

@@ -6,6 +6,9 @@
 #include "oracle/ci/OracleCI.h"
 #include "platform/ClientFiles.h"
 
+#include <atomic>
+#include <thread>
+
 using namespace quorvel;
 using quorvel::testing_support::LoadFailure;
 using quorvel::testing_support::LoaderTest;
@@ -54,6 +57,26 @@ TEST_F(StandIn, HomeFromTheEnvironmentLoadsAndWorks)
     EXPECT_EQ(OCIDLL, "");
     EXPECT_EQ(OCI.OCIEnvCreate, nullptr);
     EXPECT_FALSE(HasMTS);
+}
+
+// A thread that asks whether the client is loaded while another loads it sees either nothing
+// or a client whose entry points are all bound.
+TEST_F(StandIn, ThreadsAskingWhileTheClientLoadsSeeItWhole)
+{
+    SetEnv("ORACLE_HOME", StandInHome);
+    std::atomic<bool> done{false};
+    std::atomic<int> halfBound{0};
+    std::thread asker([&] {
+        while (!done.load()) {
+            if (OCILoaded() && (OCI.OCIEnvCreate == nullptr || !HasOCI8)) ++halfBound;
+        }
+    });
+    EnsureOCILoaded();
+    done = true;
+    asker.join();
+    EXPECT_EQ(halfBound.load(), 0);
+    EXPECT_TRUE(OCILoaded());
+    UnloadOCI();
 }
 
 TEST_F(StandIn, BuildsWithoutGroups)
