@@ -3,6 +3,7 @@
 #include "ocisim/client/internal/Lob.h"
 #include "ocisim/client/internal/Timestamp.h"
 
+#include <charconv>
 #include <iconv.h>
 
 #include <cmath>
@@ -211,8 +212,13 @@ Decimal DecimalFromInt(int64_t v) {
 Decimal DecimalFromDouble(double v) {
     Decimal d;
     if (!std::isfinite(v) || v == 0) return d;
+    // 16 significant digits unless they do not give the double back (a whole number beyond 2^53)
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15E", v);
+    if (v == std::floor(v) && std::strtod(buf, nullptr) != v) {
+        auto r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::scientific);
+        *r.ptr = 0;
+    }
     ParseDecimal(buf, std::strlen(buf), d);
     return d;
 }

@@ -2322,7 +2322,7 @@ bool StatementImpl::Fetch() {
                 char* b = numBuf_[i].data();
                 int scale = tr_.columns[i].Scale;
                 int len = scale > 0 && scale <= 9 ? FixedText(v.d, scale, b) : -1;
-                if (len < 0) len = std::snprintf(b, numBuf_[i].size(), "%.15G", v.d);
+                if (len < 0) len = rt::DoubleDigits(v.d, b, numBuf_[i].size());
                 v.kind = ValueRef::Decimal;
                 v.p = b;
                 v.n = static_cast<size_t>(len);
@@ -2402,7 +2402,7 @@ std::unique_ptr<Statement> StatementImpl::ColumnCursor(size_t index) {
                 char b[40];
                 int scale = nc->columns[c].Scale;
                 int len = scale > 0 && scale <= 9 ? FixedText(v.d, scale, b) : -1;
-                if (len < 0) len = std::snprintf(b, sizeof b, "%.15G", v.d);
+                if (len < 0) len = rt::DoubleDigits(v.d, b, sizeof b);
                 v.kind = ValueRef::Decimal;
                 v.bytes.assign(b, static_cast<size_t>(len));
             }

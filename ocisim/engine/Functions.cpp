@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -385,6 +386,17 @@ double ParseDate(std::string_view text, std::string_view fmt) {
     return JulianFromCivil(y, m, d, hh, mi, ss) + std::round(fraction * 10000.0) / 864000000.0;
 }
 
+int DoubleDigits(double v, char* out, size_t size) {
+    // 15 significant digits hide binary noise (0.1 + 0.2 shows .3); a whole number they do not give
+    // back exactly (beyond 2^53) gets the shortest text that does, up to 17 digits
+    int n = std::snprintf(out, size, "%.15G", v);
+    if (v != std::floor(v) || std::strtod(out, nullptr) == v) return n;
+    auto r = std::to_chars(out, out + size - 1, v, std::chars_format::scientific);
+    *r.ptr = 0;
+    for (char* c = out; c < r.ptr; ++c) if (*c == 'e') *c = 'E';
+    return static_cast<int>(r.ptr - out);
+}
+
 std::string NumberText(double v) {
     if (v == 0) return "0";
     if (std::isnan(v)) return "Nan";
@@ -395,8 +407,9 @@ std::string NumberText(double v) {
         return b;
     }
     char b[64];
-    std::snprintf(b, sizeof b, "%.15g", v);
+    DoubleDigits(v, b, sizeof b);
     std::string s = b;
+    for (char& c : s) if (c == 'E') c = 'e';
     size_t e = s.find('e');
     if (e != std::string::npos) {
         int exp = std::atoi(s.c_str() + e + 1);
@@ -439,7 +452,28 @@ bool ParseNumber(std::string_view text, double& out) {
     return end && *end == 0;
 }
 
-std::string FormatNumber(double v, std::string_view fmtIn) {
+bool ParseWholeNumber(std::string_view text, int64_t& out) {
+    size_t b = 0, e = text.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
+    if (b < e && text[b] == '+') ++b;
+    if (b == e || (text[b] == '-' && b + 1 == e)) return false;
+    auto r = std::from_chars(text.data() + b, text.data() + e, out);
+    return r.ec == std::errc() && r.ptr == text.data() + e;
+}
+
+std::string FormatNumberDigits(double v, std::string_view fmtIn, const std::string* exact);
+
+std::string FormatNumber(double v, std::string_view fmtIn) { return FormatNumberDigits(v, fmtIn, nullptr); }
+
+std::string FormatWholeNumber(int64_t v, std::string_view fmt) {
+    std::string digits = std::to_string(v);
+    if (v < 0) digits.erase(0, 1);
+    return FormatNumberDigits(static_cast<double>(v), fmt, &digits);
+}
+
+// TO_CHAR(n, fmt); `exact` holds the digits of a whole number a double cannot carry exactly.
+std::string FormatNumberDigits(double v, std::string_view fmtIn, const std::string* exact) {
     std::string fmt(fmtIn);
     for (auto& c : fmt) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     bool fm = false;
@@ -476,6 +510,7 @@ std::string FormatNumber(double v, std::string_view fmtIn) {
     char b[512];
     std::snprintf(b, sizeof b, "%.*f", fracDigits, a);
     std::string digits = b;
+    if (exact) digits = *exact + (fracDigits > 0 ? "." + std::string(static_cast<size_t>(fracDigits), '0') : "");
     size_t dp = digits.find('.');
     std::string ip = dp == std::string::npos ? digits : digits.substr(0, dp);
     std::string fp = dp == std::string::npos ? "" : digits.substr(dp + 1);
@@ -630,6 +665,29 @@ double Num(sqlite3_value* v) {
     }
 }
 
+// A value as a whole number when it is one exactly: an INTEGER, a whole REAL within 64 bits, or
+// text of a whole number that fits (so '9007199254740993' keeps its last digit).
+bool WholeOf(sqlite3_value* v, int64_t& out) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: out = sqlite3_value_int64(v); return true;
+    case SQLITE_FLOAT: {
+        double d = sqlite3_value_double(v);
+        if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) || d != std::floor(d)) return false;
+        out = static_cast<int64_t>(d);
+        return true;
+    }
+    case SQLITE_TEXT: return ParseWholeNumber(Text(v), out);
+    default: return false;
+    }
+}
+
+// A number as Oracle shows it, exact for every whole number of 64 bits.
+std::string NumText(sqlite3_value* v) {
+    int64_t i;
+    if (sqlite3_value_type(v) != SQLITE_FLOAT && WholeOf(v, i)) return std::to_string(i);
+    return NumberText(Num(v));
+}
+
 void ResultNumber(sqlite3_context* ctx, double d) {
     if (std::isfinite(d) && std::fabs(d) < 9.2e18 && d == std::floor(d)) sqlite3_result_int64(ctx, static_cast<int64_t>(d));
     else sqlite3_result_double(ctx, d);
@@ -684,7 +742,7 @@ void fConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     for (int i = 0; i < argc; ++i) {
         if (IsNull(argv[i])) continue;
         int t = sqlite3_value_type(argv[i]);
-        if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) r += NumberText(Num(argv[i]));
+        if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) r += NumText(argv[i]);
         else r += Text(argv[i]);
     }
     ResultText(ctx, r);
@@ -696,7 +754,7 @@ void fNumText(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) { sqlite3_result_null(ctx); return; }
     int t = sqlite3_value_type(argv[0]);
     if (t == SQLITE_TEXT) { sqlite3_result_value(ctx, argv[0]); return; }
-    ResultText(ctx, NumberText(Num(argv[0])));
+    ResultText(ctx, NumText(argv[0]));
     GUARD_END
 }
 
@@ -729,6 +787,10 @@ void fArithChain(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
                                                                                : __builtin_mul_overflow(iv, b, &r);
             if (!ovf) { iv = r; continue; }
         }
+        if (isInt && sqlite3_value_type(x) == SQLITE_INTEGER && op == "/") {
+            int64_t b = sqlite3_value_int64(x);
+            if (b != 0 && !(iv == INT64_MIN && b == -1) && iv % b == 0) { iv /= b; continue; }
+        }
         double a = isInt ? static_cast<double>(iv) : dv, b = Num(x), r;
         if (op == "+") r = a + b;
         else if (op == "-") r = a - b;
@@ -755,26 +817,28 @@ void fArith(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (IsNull(argv[1]) || IsNull(argv[2])) { sqlite3_result_null(ctx); return; }
     std::string op = Text(argv[0]);
     // integer arithmetic when exact
-    bool ints = sqlite3_value_type(argv[1]) == SQLITE_INTEGER && sqlite3_value_type(argv[2]) == SQLITE_INTEGER;
+    int64_t a, b, r;
+    bool ints = sqlite3_value_type(argv[1]) != SQLITE_FLOAT && sqlite3_value_type(argv[2]) != SQLITE_FLOAT &&
+                WholeOf(argv[1], a) && WholeOf(argv[2], b);
     if (ints && op != "/") {
-        int64_t a = sqlite3_value_int64(argv[1]), b = sqlite3_value_int64(argv[2]), r;
         bool ovf = op == "+" ? __builtin_add_overflow(a, b, &r) : op == "-" ? __builtin_sub_overflow(a, b, &r)
                                                                              : __builtin_mul_overflow(a, b, &r);
         if (!ovf) { sqlite3_result_int64(ctx, r); return; }
     }
-    double a = Num(argv[1]), b = Num(argv[2]);
-    double r;
-    if (op == "+") r = a + b;
-    else if (op == "-") r = a - b;
-    else if (op == "*") r = a * b;
+    if (ints && op == "/" && b != 0 && !(a == INT64_MIN && b == -1) && a % b == 0) { sqlite3_result_int64(ctx, a / b); return; }
+    double x = Num(argv[1]), y = Num(argv[2]);
+    double q;
+    if (op == "+") q = x + y;
+    else if (op == "-") q = x - y;
+    else if (op == "*") q = x * y;
     else {
-        if (b == 0) Raise(1476, "divisor is equal to zero");
-        r = a / b;
+        if (y == 0) Raise(1476, "divisor is equal to zero");
+        q = x / y;
         // keep 38 significant digits' worth: round tiny binary noise away
-        double rr = std::round(r * 1e12) / 1e12;
-        if (std::fabs(rr - r) < 1e-13 * std::max(1.0, std::fabs(r))) r = rr;
+        double rr = std::round(q * 1e12) / 1e12;
+        if (std::fabs(rr - q) < 1e-13 * std::max(1.0, std::fabs(q))) q = rr;
     }
-    ResultNumber(ctx, r);
+    ResultNumber(ctx, q);
     GUARD_END
 }
 
@@ -812,6 +876,8 @@ void fToNumberValue(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         ResultNumber(ctx, ParseNumberFormat(Text(argv[0]), Text(argv[1])));
         return;
     }
+    int64_t whole;
+    if (sqlite3_value_type(argv[0]) != SQLITE_FLOAT && WholeOf(argv[0], whole)) { sqlite3_result_int64(ctx, whole); return; }
     ResultNumber(ctx, Num(argv[0]));
     GUARD_END
 }
@@ -838,9 +904,11 @@ void fToCharDate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void fToCharNum(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     GUARD_BEGIN
     if (IsNull(argv[0])) { sqlite3_result_null(ctx); return; }
-    if (argc > 1 && !IsNull(argv[1])) ResultText(ctx, FormatNumber(Num(argv[0]), Text(argv[1])));
+    int64_t whole;
+    bool exact = sqlite3_value_type(argv[0]) == SQLITE_INTEGER && WholeOf(argv[0], whole);
+    if (argc > 1 && !IsNull(argv[1])) ResultText(ctx, exact ? FormatWholeNumber(whole, Text(argv[1])) : FormatNumber(Num(argv[0]), Text(argv[1])));
     else if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) sqlite3_result_value(ctx, argv[0]);
-    else ResultText(ctx, NumberText(Num(argv[0])));
+    else ResultText(ctx, NumText(argv[0]));
     GUARD_END
 }
 
@@ -924,7 +992,7 @@ void fStore(sqlite3_context* ctx, int, sqlite3_value** argv) {
     switch (r->kind) {
     case StoreRule::Char:
     case StoreRule::VarChar: {
-        std::string s = (t == SQLITE_INTEGER || t == SQLITE_FLOAT) ? NumberText(Num(v)) : Text(v);
+        std::string s = (t == SQLITE_INTEGER || t == SQLITE_FLOAT) ? NumText(v) : Text(v);
         if (s.empty()) { sqlite3_result_null(ctx); return; }
         size_t len = r->charSemantics ? CharCount(s) : (SingleByteSet(Host(ctx)->CharsetId()) ? CharCount(s) : s.size());
         if (r->kind == StoreRule::Char && len > static_cast<size_t>(r->length)) {
@@ -940,8 +1008,8 @@ void fStore(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     case StoreRule::Number: {
-        if (t == SQLITE_INTEGER && (r->isFloat || r->scale >= 0)) {
-            int64_t iv = sqlite3_value_int64(v);
+        int64_t iv;
+        if (t != SQLITE_FLOAT && WholeOf(v, iv) && (r->isFloat || r->scale >= 0)) {
             if (r->precision > 0 && !r->isFloat) {
                 int digits = 0;
                 for (uint64_t a = iv < 0 ? static_cast<uint64_t>(-(iv + 1)) + 1 : static_cast<uint64_t>(iv); a; a /= 10) ++digits;
@@ -1011,7 +1079,7 @@ void fNvl2(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void fLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) { sqlite3_result_null(ctx); return; }
     int t = sqlite3_value_type(argv[0]);
-    std::string s = (t == SQLITE_INTEGER || t == SQLITE_FLOAT) ? NumberText(sqlite3_value_double(argv[0])) : Text(argv[0]);
+    std::string s = (t == SQLITE_INTEGER || t == SQLITE_FLOAT) ? NumText(argv[0]) : Text(argv[0]);
     if (t == SQLITE_BLOB) { sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0])); return; }
     sqlite3_result_int64(ctx, static_cast<int64_t>(CharCount(s)));
 }
@@ -1475,6 +1543,8 @@ void fNumericCheck(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) { sqlite3_result_null(ctx); return; }
     int t = sqlite3_value_type(argv[0]);
     if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) { sqlite3_result_value(ctx, argv[0]); return; }
+    int64_t whole;
+    if (WholeOf(argv[0], whole)) { sqlite3_result_int64(ctx, whole); return; }
     ResultNumber(ctx, Num(argv[0]));
     GUARD_END
 }

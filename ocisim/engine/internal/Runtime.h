@@ -34,6 +34,10 @@ std::string NumberText(double v);
 // Parses Oracle number text (leading/trailing blanks allowed); false when it is not a number.
 bool ParseNumber(std::string_view text, double& out);
 std::string FormatNumber(double v, std::string_view fmt);          // TO_CHAR(n, fmt)
+std::string FormatWholeNumber(int64_t v, std::string_view fmt);    // TO_CHAR(n, fmt), every digit exact
+bool ParseWholeNumber(std::string_view text, int64_t& out);         // "  -42 " yes, "4.0", "1e3" no
+// The digits of a double ("%.15G", or the shortest exact text when 15 digits lose the value).
+int DoubleDigits(double v, char* out, size_t size);
 double ParseNumberFormat(std::string_view text, std::string_view fmt);
 
 // Column value rules applied when a value is stored into a column.
