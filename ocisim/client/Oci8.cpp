@@ -278,6 +278,8 @@ void AdoptCursor(Stmt* target, std::unique_ptr<Statement> cur, Stmt* from) {
 
 sword WriteOutValues(Stmt* s, ub4 iter, Error* err) {
     const auto& names = s->stmt->BindNames();
+    StatementType type = s->stmt->Type();
+    bool plsql = type == StatementType::Begin || type == StatementType::Declare || type == StatementType::Call;
     for (size_t slot = 0; slot < names.size(); ++slot) {
         Bind* b = nullptr;
         for (Bind* x : s->binds)
@@ -323,6 +325,9 @@ sword WriteOutValues(Stmt* s, ub4 iter, Error* err) {
                 rc = DefineValue(d, row, (*outs)[k].Ref(), col, *s->env, s->session->dateFormat, errText);
             }
             if (rc == 1405) continue;  // a NULL out value into a bind without indicator is left alone
+            // a PL/SQL value longer than its bind buffer fails the call, as the assignment would
+            // inside PL/SQL; RETURNING INTO of SQL keeps the truncation of a define
+            if (rc == 1406 && plsql) return Fail(err, 6502, "ORA-06502: PL/SQL: numeric or value error: character string buffer too small\nORA-06512: at line 1");
             if (rc != 0 && rc != 1406) return Fail(err, rc, errText);
         }
         if (table) *b->curelep = ub4(count);

@@ -92,3 +92,51 @@ TEST_F(Fidelity, WholeNumbersOf64BitsStayExact) {
 }
 
 } // namespace
+
+namespace {
+
+// An out value of a PL/SQL block that does not fit its buffer fails the call with ORA-06502, in
+// every text form and also when only the terminator or the last byte of a character is missing.
+TEST_F(Fidelity, PlSqlOutValueLongerThanItsBufferFails) {
+    struct Case { const char* block; ub2 type; sb4 size; const char* in; };
+    const Case cases[] = {
+        {"begin :x := 'abcdef'; end;", SQLT_STR, 4, nullptr},
+        {"begin :x := 'abcd'; end;", SQLT_STR, 4, nullptr},               // no room for the terminator
+        {"begin :x := 'abcdef'; end;", SQLT_CHR, 5, nullptr},
+        {"begin :x := 'abcdef'; end;", SQLT_AFC, 5, nullptr},
+        {"begin :x := 'abcdef'; end;", SQLT_VCS, 6, nullptr},             // 2-byte length prefix
+        {"begin :x := 'ab\xc3\xa9'; end;", SQLT_CHR, 3, nullptr},          // would cut the e-acute in two
+        {"begin :x := :x || 'cdef'; end;", SQLT_STR, 5, "ab"},            // in out
+        {"declare v varchar2(10) := 'abcdefgh'; begin :x := v; end;", SQLT_STR, 6, nullptr},
+    };
+    for (const Case& c : cases) {
+        OCIStmt* st = Prepare(c.block);
+        char buf[16];
+        std::memset(buf, 0, sizeof buf);
+        if (c.in) std::strcpy(buf, c.in);
+        sb2 ind = c.in ? 0 : -1;
+        ub2 len = c.in ? ub2(std::strlen(c.in) + 1) : 0;
+        OCIBind* b = nullptr;
+        OCIBindByName(st, &b, err, (const OraText*)":x", -1, buf, c.size, c.type, &ind, &len, nullptr, 0, nullptr, 0);
+        EXPECT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_ERROR) << c.block;
+        EXPECT_EQ(ErrText(err), "ORA-06502: PL/SQL: numeric or value error: character string buffer too small\n"
+                                "ORA-06512: at line 1") << c.block;
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+    }
+    // a value that fits exactly is delivered whole
+    OCIStmt* st = Prepare("begin :x := 'abc'; end;");
+    char buf[4] = {};
+    sb2 ind = -1;
+    OCIBind* b = nullptr;
+    OCIBindByName(st, &b, err, (const OraText*)":x", -1, buf, 4, SQLT_STR, &ind, nullptr, nullptr, 0, nullptr, 0);
+    ASSERT_EQ(OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS) << ErrText(err);
+    EXPECT_STREQ(buf, "abc");
+    OCIHandleFree(st, OCI_HTYPE_STMT);
+    // a select keeps the truncation of a define
+    char small[3] = {};
+    ub2 len = 0;
+    EXPECT_EQ(FetchAs("select 'abcdef' from dual", SQLT_CHR, small, 3, &len), OCI_SUCCESS_WITH_INFO);
+    EXPECT_EQ(ErrCode(err), 1406);
+}
+
+} // namespace
