@@ -125,6 +125,7 @@ struct Transaction {
     size_t materialized = 0;                            // undo entries copied to the before-image tables
     Transaction* waitingFor = nullptr;
     bool active = false;
+    bool readOnly = false;                              // SET TRANSACTION READ ONLY, until commit or rollback
 };
 
 struct Stmt {
@@ -1412,6 +1413,7 @@ void DatabaseImpl::EndTransaction(Transaction& tx, bool commit) {
     tx.changedTables.clear();
     ReleaseLocks(tx);
     tx.active = false;
+    tx.readOnly = false;
     tx.waitingFor = nullptr;
     bool othersOpen = false;
     for (const auto& [sid, s] : sessions_) {
@@ -2108,6 +2110,9 @@ void StatementImpl::Execute(const BindValues& binds) {
     compiledWithErrors_ = false;
     if (out_.size() != names_.size()) out_.assign(names_.size(), {});
     startTime_ = db.stmtTime_;
+    if (s_.tx_.readOnly && (ast_->kind == sql::Statement::Insert || ast_->kind == sql::Statement::Update ||
+                            ast_->kind == sql::Statement::Delete || ast_->kind == sql::Statement::Merge))
+        Fail(1456, "may not perform insert/delete/update operation inside a READ ONLY transaction");
     if (IsSqlDml()) {
         // tables with other transactions' uncommitted changes are read as they were before them
         bool changed = trVersion_ != db.catalogVersion_;
@@ -2865,6 +2870,7 @@ void StatementImpl::ExecuteOther(const BindValues& binds, Call& call) {
     }
     case K::SetTransaction:
         if (!s_.tx_.undo.empty()) Fail(1453, "SET TRANSACTION must be first statement of transaction");
+        if (st.words.size() >= 2 && Upper(st.words[0]) == "READ" && Upper(st.words[1]) == "ONLY") s_.tx_.readOnly = true;
         return;
     case K::LockTable:
         return;

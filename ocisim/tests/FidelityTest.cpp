@@ -140,3 +140,39 @@ TEST_F(Fidelity, PlSqlOutValueLongerThanItsBufferFails) {
 }
 
 } // namespace
+
+namespace {
+
+// After SET TRANSACTION READ ONLY every change fails with ORA-01456 until the transaction ends;
+// queries still run, and a commit or a rollback makes changes possible again.
+TEST_F(Fidelity, ReadOnlyTransactionRefusesChanges) {
+    const std::string refused = "ORA-01456: may not perform insert/delete/update operation inside a READ ONLY transaction";
+    ASSERT_EQ(Exec("create table r (id number, v varchar2(10))"), OCI_SUCCESS) << ErrText(err);
+    ASSERT_EQ(Exec("insert into r values (1, 'a')"), OCI_SUCCESS) << ErrText(err);
+    ASSERT_EQ(OCITransCommit(svc, err, OCI_DEFAULT), OCI_SUCCESS);
+    const char* changes[] = {
+        "insert into r values (2, 'b')",
+        "update r set v = 'x'",
+        "delete from r",
+        "merge into r using dual on (r.id = 1) when matched then update set v = 'y'",
+        "begin insert into r values (3, 'c'); end;",
+    };
+    for (const char* end : {"commit", "rollback"}) {
+        ASSERT_EQ(Exec("set transaction read only"), OCI_SUCCESS) << ErrText(err);
+        for (const char* sql : changes) {
+            EXPECT_EQ(Exec(sql), OCI_ERROR) << sql;
+            EXPECT_EQ(ErrText(err).substr(0, refused.size()), refused) << sql;
+        }
+        EXPECT_EQ(Scalar("select count(*) || v from r group by v"), "1a");
+        ASSERT_EQ(Exec(end), OCI_SUCCESS) << ErrText(err);
+        ASSERT_EQ(Exec("update r set v = 'z'"), OCI_SUCCESS) << end << ": " << ErrText(err);
+        ASSERT_EQ(Exec("rollback"), OCI_SUCCESS);
+    }
+    // OCI's own transaction calls end it too, and read write transactions change as before
+    ASSERT_EQ(Exec("set transaction read only"), OCI_SUCCESS) << ErrText(err);
+    ASSERT_EQ(OCITransRollback(svc, err, OCI_DEFAULT), OCI_SUCCESS);
+    ASSERT_EQ(Exec("set transaction read write"), OCI_SUCCESS) << ErrText(err);
+    EXPECT_EQ(Exec("insert into r values (4, 'd')"), OCI_SUCCESS) << ErrText(err);
+}
+
+} // namespace
