@@ -240,7 +240,10 @@ sword EnsurePrepared(Stmt* s, SvcCtx* svc, Error* err) {
     CloseResult(s);
     s->stmt.reset();
     try {
-        s->stmt = session->Prepare(s->sql);
+        // the statement text is in the client's character set; the server reads UTF-8
+        Charset cs = s->env->charset;
+        bool recode = cs != Charset::Utf8 && !IsUtf16(cs);
+        s->stmt = session->Prepare(recode ? Recode(s->sql.data(), s->sql.size(), cs, Charset::Utf8) : s->sql);
         s->session = svc->session;
         s->engine = session;
         s->svc = svc;

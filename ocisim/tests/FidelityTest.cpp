@@ -176,3 +176,83 @@ TEST_F(Fidelity, ReadOnlyTransactionRefusesChanges) {
 }
 
 } // namespace
+
+namespace {
+
+// A session of its own on `dir` with NLS_LANG as given while its environment is created.
+struct NlsSession {
+    OCIEnv* env = nullptr;
+    OCIError* err = nullptr;
+    OCISvcCtx* svc = nullptr;
+    NlsSession(const std::string& dir, const char* nlsLang) {
+        setenv("NLS_LANG", nlsLang, 1);
+        OCIEnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+        unsetenv("NLS_LANG");
+        OCIHandleAlloc(env, (void**)&err, OCI_HTYPE_ERROR, 0, nullptr);
+        OCILogon(env, err, &svc, (const OraText*)"SCOTT", 5, (const OraText*)"TIGER", 5, (const OraText*)dir.c_str(), (ub4)dir.size());
+    }
+    ~NlsSession() {
+        if (svc) OCILogoff(svc, err);
+        OCIHandleFree(env, OCI_HTYPE_ENV);
+    }
+    sword Exec(const std::string& sql) {
+        OCIStmt* st = nullptr;
+        OCIHandleAlloc(env, (void**)&st, OCI_HTYPE_STMT, 0, nullptr);
+        sword r = OCIStmtPrepare(st, err, (const OraText*)sql.data(), (ub4)sql.size(), OCI_NTV_SYNTAX, OCI_DEFAULT);
+        if (r == OCI_SUCCESS) r = OCIStmtExecute(svc, st, err, 1, 0, nullptr, nullptr, OCI_DEFAULT);
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+        return r;
+    }
+    std::string Scalar(const std::string& sql, ub2 csid = 0) {
+        OCIStmt* st = nullptr;
+        OCIHandleAlloc(env, (void**)&st, OCI_HTYPE_STMT, 0, nullptr);
+        char buf[200] = {};
+        ub2 len = 0;
+        sb2 ind = 0;
+        OCIDefine* def = nullptr;
+        sword r = OCIStmtPrepare(st, err, (const OraText*)sql.data(), (ub4)sql.size(), OCI_NTV_SYNTAX, OCI_DEFAULT);
+        if (r == OCI_SUCCESS) r = OCIStmtExecute(svc, st, err, 0, 0, nullptr, nullptr, OCI_DEFAULT);
+        if (r == OCI_SUCCESS) r = OCIDefineByPos(st, &def, err, 1, buf, sizeof buf, SQLT_CHR, &ind, &len, nullptr, OCI_DEFAULT);
+        if (r == OCI_SUCCESS && csid) r = OCIAttrSet(def, OCI_HTYPE_DEFINE, &csid, 0, OCI_ATTR_CHARSET_ID, err);
+        if (r == OCI_SUCCESS) r = OCIStmtFetch(st, err, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+        OCIHandleFree(st, OCI_HTYPE_STMT);
+        return r == OCI_SUCCESS ? std::string(buf, len) : "<error " + ErrText(err) + ">";
+    }
+};
+
+// Text goes between the client's character set (NLS_LANG) and the database's both ways: a
+// code-page-1251 client writes Cyrillic in its own bytes, and a UTF-8 client reads it in UTF-8.
+TEST(FidelityCharset, ClientSetFromNlsLang) {
+    std::string dir = TempDir("nls");
+    const std::string cp1251 = "\xcf\xf0\xe8\xe2\xe5\xf2";                                   // Привет
+    const std::string utf8 = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
+    {
+        NlsSession ru(dir, "RUSSIAN_CIS.CL8MSWIN1251");
+        if (!ru.svc && ErrCode(ru.err) == 12541) GTEST_SKIP() << "no database engine in this build";
+        ASSERT_TRUE(ru.svc) << ErrText(ru.err);
+        ASSERT_EQ(ru.Exec("create table c (v varchar2(40))"), OCI_SUCCESS) << ErrText(ru.err);
+        ASSERT_EQ(ru.Exec("insert into c values ('" + cp1251 + "')"), OCI_SUCCESS) << ErrText(ru.err);
+        ASSERT_EQ(OCITransCommit(ru.svc, ru.err, OCI_DEFAULT), OCI_SUCCESS);
+        EXPECT_EQ(ru.Scalar("select v from c"), cp1251);
+        EXPECT_EQ(ru.Scalar("select length(v) from c"), "6");
+        EXPECT_EQ(ru.Scalar("select v from c", 873), utf8);        // the define's own set wins
+    }
+    {
+        NlsSession en(dir, "AMERICAN_AMERICA.AL32UTF8");
+        ASSERT_TRUE(en.svc) << ErrText(en.err);
+        EXPECT_EQ(en.Scalar("select v from c"), utf8);
+        EXPECT_EQ(en.Scalar("select lengthb(v) from c"), "12");
+        ASSERT_EQ(en.Exec("insert into c values ('caf\xc3\xa9 \xd0\xaf')"), OCI_SUCCESS) << ErrText(en.err);
+        ASSERT_EQ(OCITransCommit(en.svc, en.err, OCI_DEFAULT), OCI_SUCCESS);
+    }
+    {   // a character the client's set lacks arrives as '?'
+        NlsSession ru(dir, "RUSSIAN_CIS.CL8MSWIN1251");
+        ASSERT_TRUE(ru.svc) << ErrText(ru.err);
+        EXPECT_EQ(ru.Scalar("select v from c where v like 'caf%'"), "caf? \xdf");
+        EXPECT_EQ(ru.Scalar("select count(*) from c where v = '" + cp1251 + "'"), "1");
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+} // namespace
