@@ -173,7 +173,17 @@ TEST_F(TransactionTest, SetTransactionSendsEachMode) {
     StatementLog log;
     for (TTransactionMode mode : {tmReadOnly, tmReadWrite, tmReadCommitted, tmSerializable}) {
         session.SetTransaction(mode);
-        Exec(session, "insert into t values (1)");
+        if (mode == tmReadOnly) {
+            // a read-only transaction refuses changes until it ends
+            try {
+                Exec(session, "insert into t values (1)");
+                ADD_FAILURE() << "an insert went through in a read-only transaction";
+            } catch (const EOracleError& e) {
+                EXPECT_EQ(e.ErrorCode(), 1456);
+            }
+        } else {
+            Exec(session, "insert into t values (1)");
+        }
         session.Commit();
     }
     EXPECT_EQ(log.Executed, (std::vector<std::string>{
@@ -181,6 +191,7 @@ TEST_F(TransactionTest, SetTransactionSendsEachMode) {
                                 "set transaction read write", "insert into t values (1)",
                                 "set transaction isolation level read committed", "insert into t values (1)",
                                 "set transaction isolation level serializable", "insert into t values (1)"}));
+    EXPECT_EQ(Value(session, "select count(*) from t"), "3");
     // A second set transaction inside a transaction is the server's error.
     Exec(session, "insert into t values (4)");
     EXPECT_THROW(session.SetTransaction(tmReadOnly), EOracleError);
