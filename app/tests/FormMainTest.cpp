@@ -360,32 +360,39 @@ TEST_F(FormMainInstallTest, AModuleIsInstalledAndItsOutputFollowsTheHeading) {
     EXPECT_EQ(both.count(QStringLiteral("1 row selected")), 2) << both.toStdString();
 }
 
-// On a workstation whose code page is 1251 with a UTF-8 NLS_LANG, module text goes to the
-// library in the code page and reaches the database as UTF-8 exactly once.
+// On a workstation whose code page is 1251, module text goes to the library in the code page
+// and reaches the UTF-8 database as its characters, whether NLS_LANG names UTF-8 (the library
+// converts the statement text) or the code page itself (the client converts it).
 TEST_F(FormMainInstallTest, ModuleTextTravelsInTheCodePageOfTheWorkstation) {
-    form->OracleSession().LogOff();
-    quorvel::OracleShutdown();
     const unsigned saved = quorvel::AnsiCodePage();
-    quorvel::SetAnsiCodePage(1251);
-    ::setenv("NLS_LANG", "RUSSIAN_CIS.AL32UTF8", 1);
-    form->OracleSession().LogOn();
-    Install("cyrillic.sql", QStringLiteral("create table w (name varchar2(40));\n"
-                                           "insert into w values ('Ёжик в тумане');\n"
-                                           "select name from w;\n"));
-    const QString log = LogLines().join('\n');
-    quorvel::TOracleQuery q;
-    q.SetSession(&form->OracleSession());
-    q.SQL().SetText("select lengthb(name), name from w");
-    q.Execute();
-    const int storedBytes = q.FieldAsInteger(0);
-    const QString stored = quorvel::FromLibraryText(q.FieldAsString(1));
-    form->OracleSession().LogOff();
-    quorvel::OracleShutdown();
-    ::unsetenv("NLS_LANG");
-    quorvel::SetAnsiCodePage(saved);
-    EXPECT_EQ(storedBytes, 24);   // 11 Cyrillic letters of two bytes and two blanks in UTF-8
-    EXPECT_EQ(stored, QStringLiteral("Ёжик в тумане"));
-    EXPECT_TRUE(log.contains(QStringLiteral("Ёжик в тумане"))) << log.toStdString();
+    int round = 0;
+    for (const char* nlsLang : {"RUSSIAN_CIS.AL32UTF8", "RUSSIAN_CIS.CL8MSWIN1251"}) {
+        SCOPED_TRACE(nlsLang);
+        form->OracleSession().LogOff();
+        quorvel::OracleShutdown();
+        quorvel::SetAnsiCodePage(1251);
+        ::setenv("NLS_LANG", nlsLang, 1);
+        form->OracleSession().LogOn();
+        const std::string table = "w" + std::to_string(++round);
+        Install("cyrillic.sql", QString::fromStdString("create table " + table + " (name varchar2(40));\n"
+                                                       "insert into " + table + " values ('") +
+                                    QStringLiteral("Ёжик в тумане") +
+                                    QString::fromStdString("');\nselect name from " + table + ";\n"));
+        const QString log = LogLines().join('\n');
+        quorvel::TOracleQuery q;
+        q.SetSession(&form->OracleSession());
+        q.SQL().SetText("select lengthb(name), name from " + table);
+        q.Execute();
+        const int storedBytes = q.FieldAsInteger(0);
+        const QString stored = quorvel::FromLibraryText(q.FieldAsString(1));
+        form->OracleSession().LogOff();
+        quorvel::OracleShutdown();
+        ::unsetenv("NLS_LANG");
+        quorvel::SetAnsiCodePage(saved);
+        EXPECT_EQ(storedBytes, 24);   // 11 Cyrillic letters of two bytes and two blanks in UTF-8
+        EXPECT_EQ(stored, QStringLiteral("Ёжик в тумане"));
+        EXPECT_TRUE(log.contains(QStringLiteral("Ёжик в тумане"))) << log.toStdString();
+    }
 }
 
 TEST_F(FormMainInstallTest, AModuleWhoseCommandsAllFailStillLogsTheHeadingAndTheErrors) {
