@@ -211,7 +211,7 @@ TEST_F(Script, APackageWhoseBodyHasErrorsFailsWithOra04063) {
     EXPECT_EQ(RunCommand("begin pk.run; end;"), OCI_ERROR);
     EXPECT_EQ(lastCode, 4063);
     EXPECT_EQ(lastError.substr(0, lastError.find('\n')), "ORA-04063: package body \"SCOTT.PK\" has errors");
-    // the spec alone is usable for its declarations; a fixed body makes the calls work
+    // the package part without its body is usable for its declarations; a fixed body makes the calls work
     Ok("create or replace package body pk is procedure run is begin null; end; end;");
     Ok("begin pk.run; end;");
 }
