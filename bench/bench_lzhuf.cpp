@@ -1,6 +1,7 @@
 // Compression and decompression throughput of the built-in BLOB coder on 10 MiB of text, beside
 // zlib at level 6 on the same data in the same run: "vs_zlib" is the LZHUF / zlib time ratio,
 // "lzhuf_ratio" and "zlib_ratio" the compression ratios.
+#include "bench/BenchSupport.h"
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
@@ -55,9 +56,7 @@ Bytes ZlibDecompress(const Bytes& in, std::size_t size) {
     return out;
 }
 
-using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 // Every iteration codes the text with LZHUF and with zlib at level 6, one after the other, so
 // both see the same machine load. The benchmark's own time is LZHUF's; "vs_zlib" is the LZHUF

@@ -5,6 +5,7 @@
 //    insert loop in one transaction;
 //  - peak resident memory before and after the fetch (it must stay flat).
 // Usage: bench_ocisim [rows]   (default 1000000)
+#include "bench/BenchSupport.h"
 #include "ocisim/client/include/oci.h"
 
 #include <sqlite3.h>
@@ -21,9 +22,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 long StatusKb(const char* key) {
     std::ifstream f("/proc/self/status");

@@ -10,6 +10,7 @@
 //    bind by hand.
 // The sides take turns going first (five rounds); the best run of each side is compared.
 // Usage: bench_package [calls]   (default 2000)
+#include "bench/BenchSupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -31,17 +32,7 @@ using namespace quorvel;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
-std::string StandInHome() {
-    if (const char* home = std::getenv("QUORVEL_STANDIN_HOME")) return home;
-#ifdef QUORVEL_BENCH_STANDIN_HOME
-    return QUORVEL_BENCH_STANDIN_HOME;
-#else
-    return "";
-#endif
-}
 
 void Check(TOracleSession& s, sword status, const char* what) {
     if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) return;

@@ -3,6 +3,7 @@
 //    array-bound OCIStmtExecute (the target: at most 3 times as long);
 //  - the interpreter's loop iterations per second on a loop of assignments and arithmetic.
 // Usage: bench_plsql [rows] [iterations]   (defaults 10000 and 1000000)
+#include "bench/BenchSupport.h"
 #include "ocisim/client/include/oci.h"
 
 #include <chrono>
@@ -15,8 +16,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 OCIEnv* env;
 OCIError* err;

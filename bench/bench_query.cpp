@@ -8,6 +8,7 @@
 // The sides take turns going first (five insert rounds, three fetch rounds); the best run of
 // each side is compared.
 // Usage: bench_query [rows]   (default 1000000)
+#include "bench/BenchSupport.h"
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -48,8 +49,6 @@ using namespace quorvel;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 constexpr int kInsertRows = 100000;
 constexpr int kStringSize = 4001;   // the element size of a string array variable
@@ -235,14 +234,6 @@ FetchResult BareFetch(TOracleSession& s) {
     return r;
 }
 
-std::string StandInHome() {
-    if (const char* home = std::getenv("QUORVEL_STANDIN_HOME")) return home;
-#ifdef QUORVEL_BENCH_STANDIN_HOME
-    return QUORVEL_BENCH_STANDIN_HOME;
-#else
-    return "";
-#endif
-}
 
 } // namespace
 

@@ -6,6 +6,7 @@
 //    every field with FieldAsString.
 // The sides take turns going first (three rounds); the best run of each side is compared.
 // Usage: bench_script [rows]   (default 5000)
+#include "bench/BenchSupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,8 +24,6 @@ using namespace quorvel;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 std::string InsertText(int i) {
     return "insert into bench_t values (" + std::to_string(i) + ", 'item number " + std::to_string(i) + "', " +

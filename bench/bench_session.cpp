@@ -6,6 +6,7 @@
 //    versus asked of the server every time (CacheInTransaction false).
 // Each side runs five rounds, taking turns going first; the best round of each side is compared.
 // Usage: bench_session [count]   (default 2000)
+#include "bench/BenchSupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,18 +22,7 @@ using namespace quorvel;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
-std::string StandInHome() {
-    const char* env = std::getenv("QUORVEL_STANDIN_HOME");
-    if (env && *env) return env;
-#ifdef QUORVEL_BENCH_STANDIN_HOME
-    return QUORVEL_BENCH_STANDIN_HOME;
-#else
-    return "";
-#endif
-}
 
 void Check(sword status, void* err, const char* what) {
     if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) return;
