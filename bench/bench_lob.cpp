@@ -6,7 +6,7 @@
 //    OCILobRead with character set 1000 into a buffer of the same size).
 // Each side runs five rounds, taking turns going first; the best round of each side is compared.
 // Usage: bench_lob [size]   (default 8388608)
-#include "bench/BenchSupport.h"
+#include "bench/LibraryBenchSupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -112,17 +112,8 @@ double LibraryClob(TLOBLocator& clob, size_t chars) {
 
 int main(int argc, char** argv) {
     const size_t size = argc > 1 ? size_t(std::max(2L, std::atol(argv[1]))) : size_t(8) << 20;
-    const std::string home = StandInHome();
-    if (home.empty()) {
-        std::fprintf(stderr, "set QUORVEL_STANDIN_HOME to the stand-in client's home\n");
-        return 1;
-    }
-    char tmpl[] = "/tmp/bench-lob-XXXXXX";
-    const std::string dir = mkdtemp(tmpl);
-    std::filesystem::create_directories(dir + "/registry");
-    ::setenv("QUORVEL_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    ::setenv("ORACLE_HOME", home.c_str(), 1);
-    OCIDLL = home + "/lib/libclntsh.so";
+    const std::string dir = StandInWorkspace("lob");
+    if (dir.empty()) return 1;
 
     double bareBlob = 1e9, libBlob = 1e9, bareClob = 1e9, libClob = 1e9;
     const size_t chars = size / 2;

@@ -10,7 +10,7 @@
 //    bind by hand.
 // The sides take turns going first (five rounds); the best run of each side is compared.
 // Usage: bench_package [calls]   (default 2000)
-#include "bench/BenchSupport.h"
+#include "bench/LibraryBenchSupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -227,17 +227,8 @@ size_t BareLines(TOracleSession& s, double& seconds) {
 
 int main(int argc, char** argv) {
     const int calls = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
-    const std::string home = StandInHome();
-    if (home.empty()) {
-        std::fprintf(stderr, "set QUORVEL_STANDIN_HOME to the stand-in client's home\n");
-        return 1;
-    }
-    char tmpl[] = "/tmp/bench-package-XXXXXX";
-    const std::string dir = mkdtemp(tmpl);
-    std::filesystem::create_directories(dir + "/registry");
-    ::setenv("QUORVEL_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    ::setenv("ORACLE_HOME", home.c_str(), 1);
-    OCIDLL = home + "/lib/libclntsh.so";
+    const std::string dir = StandInWorkspace("package");
+    if (dir.empty()) return 1;
 
     double libAdd = 1e9, bareAdd = 1e9, libAddOpt = 1e9, bareAddOnce = 1e9, libFlip = 1e9, bareFlip = 1e9;
     double libLines = 1e9, bareLines = 1e9, queryAddOpt = 1e9;

@@ -8,7 +8,7 @@
 //    calls (the floor of what a pool can cost).
 // Each side runs five rounds, taking turns going first; the best round of each side is compared.
 // Usage: bench_pool [cycles]   (default 300)
-#include "bench/BenchSupport.h"
+#include "bench/LibraryBenchSupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -124,17 +124,8 @@ struct BarePool {
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    const std::string home = StandInHome();
-    if (home.empty()) {
-        std::fprintf(stderr, "set QUORVEL_STANDIN_HOME to the stand-in client's home\n");
-        return 1;
-    }
-    char tmpl[] = "/tmp/bench-pool-XXXXXX";
-    const std::string dir = mkdtemp(tmpl);
-    std::filesystem::create_directories(dir + "/registry");
-    ::setenv("QUORVEL_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    ::setenv("ORACLE_HOME", home.c_str(), 1);
-    OCIDLL = home + "/lib/libclntsh.so";
+    const std::string dir = StandInWorkspace("pool");
+    if (dir.empty()) return 1;
     const std::string database = dir + "/db";
 
     double own = 1e9, pooled = 1e9, bare = 1e9;

@@ -8,7 +8,7 @@
 // The sides take turns going first (five insert rounds, three fetch rounds); the best run of
 // each side is compared.
 // Usage: bench_query [rows]   (default 1000000)
-#include "bench/BenchSupport.h"
+#include "bench/LibraryBenchSupport.h"
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -239,17 +239,8 @@ FetchResult BareFetch(TOracleSession& s) {
 
 int main(int argc, char** argv) {
     const int rows = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000000;
-    const std::string home = StandInHome();
-    if (home.empty()) {
-        std::fprintf(stderr, "set QUORVEL_STANDIN_HOME to the stand-in client's home\n");
-        return 1;
-    }
-    char tmpl[] = "/tmp/bench-query-XXXXXX";
-    const std::string dir = mkdtemp(tmpl);
-    std::filesystem::create_directories(dir + "/registry");
-    ::setenv("QUORVEL_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    ::setenv("ORACLE_HOME", home.c_str(), 1);
-    OCIDLL = home + "/lib/libclntsh.so";
+    const std::string dir = StandInWorkspace("query");
+    if (dir.empty()) return 1;
 
     double bareInsert = 1e9, libInsert = 1e9;
     FetchResult bare, lib;

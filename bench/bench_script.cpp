@@ -6,7 +6,7 @@
 //    every field with FieldAsString.
 // The sides take turns going first (three rounds); the best run of each side is compared.
 // Usage: bench_script [rows]   (default 5000)
-#include "bench/BenchSupport.h"
+#include "bench/LibraryBenchSupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -41,14 +41,8 @@ void Run(TOracleSession& s, const std::string& sql) {
 
 int main(int argc, char** argv) {
     const int rows = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5000;
-    const char* homeEnv = std::getenv("QUORVEL_STANDIN_HOME");
-    const std::string home = homeEnv ? homeEnv : QUORVEL_BENCH_STANDIN_HOME;
-    char tmpl[] = "/tmp/bench-script-XXXXXX";
-    const std::string dir = mkdtemp(tmpl);
-    std::filesystem::create_directories(dir + "/registry");
-    ::setenv("QUORVEL_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    ::setenv("ORACLE_HOME", home.c_str(), 1);
-    OCIDLL = home + "/lib/libclntsh.so";
+    const std::string dir = StandInWorkspace("script");
+    if (dir.empty()) return 1;
 
     double bareInsert = 1e9, scriptInsert = 1e9, bareSelect = 1e9, scriptSelect = 1e9;
     std::size_t outputLines = 0;

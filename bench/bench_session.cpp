@@ -6,7 +6,7 @@
 //    versus asked of the server every time (CacheInTransaction false).
 // Each side runs five rounds, taking turns going first; the best round of each side is compared.
 // Usage: bench_session [count]   (default 2000)
-#include "bench/BenchSupport.h"
+#include "bench/LibraryBenchSupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -108,17 +108,8 @@ double AskInTransaction(TOracleSession& s, int count, bool cached) {
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
-    const std::string home = StandInHome();
-    if (home.empty()) {
-        std::fprintf(stderr, "set QUORVEL_STANDIN_HOME to the stand-in client's home\n");
-        return 1;
-    }
-    char tmpl[] = "/tmp/bench-session-XXXXXX";
-    const std::string dir = mkdtemp(tmpl);
-    std::filesystem::create_directories(dir + "/registry");
-    ::setenv("QUORVEL_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    ::setenv("ORACLE_HOME", home.c_str(), 1);
-    OCIDLL = home + "/lib/libclntsh.so";
+    const std::string dir = StandInWorkspace("session");
+    if (dir.empty()) return 1;
 
     double bare = 1e9, lib = 1e9, monitored = 1e9, cachedAsk = 1e9, probedAsk = 1e9;
     try {
