@@ -19,20 +19,8 @@ using namespace quorvel;
 
 namespace {
 
-void Exec(TOracleSession& session, const std::string& sql) {
-    TOracleQuery q;
-    q.SetSession(&session);
-    q.SQL().Add(sql);
-    q.Execute();
-}
-
-std::string Value(TOracleSession& session, const std::string& sql) {
-    TOracleQuery q;
-    q.SetSession(&session);
-    q.SQL().Add(sql);
-    q.Execute();
-    return q.Eof() ? std::string() : q.FieldAsString(0);
-}
+using testing_db::Exec;
+using testing_db::Value;
 
 // The message of the general exception op raises ("" when it raises nothing or a database error).
 template <class F>

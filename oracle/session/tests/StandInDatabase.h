@@ -9,9 +9,27 @@
 #include <string>
 
 #include "oracle/ci/OracleCI.h"
+#include "oracle/query/OracleQuery.h"
 #include "oracle/session/OracleSession.h"
 
 namespace quorvel::testing_db {
+
+// Runs one statement on a statement of its own.
+inline void Exec(TOracleSession& session, const std::string& sql) {
+    TOracleQuery q;
+    q.SetSession(&session);
+    q.SQL().Add(sql);
+    q.Execute();
+}
+
+// The first column of the first row of a query as text; empty when there is no row.
+inline std::string Value(TOracleSession& session, const std::string& sql) {
+    TOracleQuery q;
+    q.SetSession(&session);
+    q.SQL().Add(sql);
+    q.Execute();
+    return q.Eof() ? std::string() : q.FieldAsString(0);
+}
 
 inline std::string StandInHome() {
     const char* home = std::getenv("QUORVEL_STANDIN_HOME");

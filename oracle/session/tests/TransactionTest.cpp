@@ -22,20 +22,8 @@ using namespace quorvel;
 
 namespace {
 
-void Exec(TOracleSession& session, const std::string& sql) {
-    TOracleQuery q;
-    q.SetSession(&session);
-    q.SQL().Add(sql);
-    q.Execute();
-}
-
-std::string Value(TOracleSession& session, const std::string& sql) {
-    TOracleQuery q;
-    q.SetSession(&session);
-    q.SQL().Add(sql);
-    q.Execute();
-    return q.Eof() ? std::string() : q.FieldAsString(0);
-}
+using testing_db::Exec;
+using testing_db::Value;
 
 // Runs sql straight through the client, past the library's statements (and their reset of the
 // session's transaction cache).
